@@ -1,0 +1,123 @@
+// Device context attributes, single pixels and rectangles.
+#include "gdi/objects.h"
+#include "gdi/raster.h"
+
+#include <algorithm>
+
+using namespace platform::gdi;
+
+extern "C" {
+
+COLORREF WINAPI SetBkColor(HDC hdc, COLORREF color) {
+    DeviceContext* dc = findDC(hdc);
+    if (!dc) return CLR_INVALID;
+    const COLORREF previous = dc->bkColor;
+    dc->bkColor = color & 0x00FFFFFF;
+    return previous;
+}
+
+COLORREF WINAPI GetBkColor(HDC hdc) {
+    const DeviceContext* dc = findDC(hdc);
+    return dc ? dc->bkColor : CLR_INVALID;
+}
+
+COLORREF WINAPI SetTextColor(HDC hdc, COLORREF color) {
+    DeviceContext* dc = findDC(hdc);
+    if (!dc) return CLR_INVALID;
+    const COLORREF previous = dc->textColor;
+    dc->textColor = color & 0x00FFFFFF;
+    return previous;
+}
+
+COLORREF WINAPI GetTextColor(HDC hdc) {
+    const DeviceContext* dc = findDC(hdc);
+    return dc ? dc->textColor : CLR_INVALID;
+}
+
+int WINAPI SetBkMode(HDC hdc, int mode) {
+    DeviceContext* dc = findDC(hdc);
+    if (!dc || (mode != TRANSPARENT && mode != OPAQUE)) return 0;
+    const int previous = dc->bkMode;
+    dc->bkMode = mode;
+    return previous;
+}
+
+int WINAPI GetBkMode(HDC hdc) {
+    const DeviceContext* dc = findDC(hdc);
+    return dc ? dc->bkMode : 0;
+}
+
+// Only the pixel mapping exists here: one logical unit is one pixel, y down.
+int WINAPI SetMapMode(HDC hdc, int iMode) {
+    DeviceContext* dc = findDC(hdc);
+    if (!dc || iMode != MM_TEXT) return 0;
+    const int previous = dc->mapMode;
+    dc->mapMode = iMode;
+    return previous;
+}
+
+int WINAPI GetMapMode(HDC hdc) {
+    const DeviceContext* dc = findDC(hdc);
+    return dc ? dc->mapMode : 0;
+}
+
+int WINAPI GetStretchBltMode(HDC hdc) { return findDC(hdc) ? BLACKONWHITE : 0; }
+
+COLORREF WINAPI GetPixel(HDC hdc, int x, int y) {
+    const DeviceContext* dc = findDC(hdc);
+    if (!dc) return CLR_INVALID;
+    const Surface& s = dc->bitmap->surface;
+    if (x < 0 || y < 0 || x >= s.width() || y >= s.height()) return CLR_INVALID;
+    if (s.format() == PixelFormat::Mono1) return monoBit(s.row(y), x) ? 0xFFFFFF : 0x000000;
+    return colorFromPixel(s.rgbRow(y)[x]);
+}
+
+COLORREF WINAPI SetPixel(HDC hdc, int x, int y, COLORREF color) {
+    const DeviceContext* dc = findDC(hdc);
+    if (!dc) return CLR_INVALID;
+    Surface& s = dc->bitmap->surface;
+    if (x < 0 || y < 0 || x >= s.width() || y >= s.height()) return CLR_INVALID;
+    color &= 0x00FFFFFF;
+    COLORREF set;
+    if (s.format() == PixelFormat::Mono1) {
+        const bool bit = monoBitFromColor(color);
+        std::uint8_t& byte = s.row(y)[x >> 3];
+        const std::uint8_t mask = static_cast<std::uint8_t>(0x80u >> (x & 7));
+        byte = bit ? (byte | mask) : (byte & ~mask);
+        set = bit ? 0xFFFFFF : 0x000000;
+    } else {
+        s.rgbRow(y)[x] = pixelFromColor(color);
+        set = color;
+    }
+    dc->drawn();
+    return set;
+}
+
+BOOL WINAPI Rectangle(HDC hdc, int left, int top, int right, int bottom) {
+    const DeviceContext* dc = findDC(hdc);
+    if (!dc) return FALSE;
+    if (left > right) std::swap(left, right);
+    if (top > bottom) std::swap(top, bottom);
+    Surface& s = dc->bitmap->surface;
+    const Pen& pen = *dc->pen;
+    const Brush& brush = *dc->brush;
+    if (pen.isNull) {
+        // Without an outline the filled area stops one pixel short of the
+        // right and bottom edges, as in Windows.
+        if (!brush.isHollow) fillRect(s, left, top, right - 1, bottom - 1, brush.color);
+    } else {
+        if (right - left < 2 || bottom - top < 2) {
+            fillRect(s, left, top, right, bottom, pen.color);
+        } else {
+            if (!brush.isHollow) fillRect(s, left + 1, top + 1, right - 1, bottom - 1, brush.color);
+            fillRect(s, left, top, right, top + 1, pen.color);
+            fillRect(s, left, bottom - 1, right, bottom, pen.color);
+            fillRect(s, left, top + 1, left + 1, bottom - 1, pen.color);
+            fillRect(s, right - 1, top + 1, right, bottom - 1, pen.color);
+        }
+    }
+    dc->drawn();
+    return TRUE;
+}
+
+}  // extern "C"

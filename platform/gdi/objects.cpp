@@ -1,0 +1,327 @@
+// The handle table, surfaces, and the Win32 object functions that work on
+// any GDI object: GetStockObject, SelectObject, DeleteObject, GetObjectA.
+#include "gdi/objects.h"
+
+#include <cstring>
+#include <unordered_map>
+
+namespace platform::gdi {
+
+Surface::Surface(int width, int height, PixelFormat format) : width_(width), height_(height), format_(format) {
+    const std::size_t rowBits =
+        format == PixelFormat::Mono1 ? static_cast<std::size_t>(width) : static_cast<std::size_t>(width) * 32;
+    stride_ = (rowBits + 63) / 64 * 8;
+    // One spare word past the last row: see the class comment.
+    words_.assign(stride_ / 8 * static_cast<std::size_t>(height) + 1, 0);
+}
+
+LONG Surface::win32RowBytes() const {
+    const LONG bits = format_ == PixelFormat::Mono1 ? width_ : width_ * 32;
+    return (bits + 15) / 16 * 2;
+}
+
+namespace {
+
+struct Table {
+    // Handles are numbers handed out once, never reused; they start high and
+    // step by 4 so that they look like (and never collide with) small values.
+    std::uintptr_t nextHandle = 0x10000;
+    std::unordered_map<std::uintptr_t, std::unique_ptr<GdiObject>> objects;
+    std::unordered_map<std::uintptr_t, std::unique_ptr<DeviceContext>> contexts;
+
+    std::uintptr_t newHandle() {
+        const std::uintptr_t h = nextHandle;
+        nextHandle += 4;
+        return h;
+    }
+};
+
+Table& table() {
+    static Table t;
+    return t;
+}
+
+std::uintptr_t key(const void* handle) { return reinterpret_cast<std::uintptr_t>(handle); }
+
+HGDIOBJ addStock(std::unique_ptr<GdiObject> object) {
+    object->stock = true;
+    return addObject(std::move(object));
+}
+
+struct StockObjects {
+    HGDIOBJ brushes[6];  // WHITE_BRUSH .. NULL_BRUSH
+    HGDIOBJ pens[3];     // WHITE_PEN .. NULL_PEN
+    Bitmap* defaultBitmap;
+
+    StockObjects() {
+        const COLORREF brushColors[] = {0xFFFFFF, 0xC0C0C0, 0x808080, 0x404040, 0x000000, 0x000000};
+        for (int i = 0; i < 6; ++i) brushes[i] = addStock(std::make_unique<Brush>(i == NULL_BRUSH, brushColors[i]));
+        pens[0] = addStock(std::make_unique<Pen>(false, 1, 0xFFFFFF));
+        pens[1] = addStock(std::make_unique<Pen>(false, 1, 0x000000));
+        pens[2] = addStock(std::make_unique<Pen>(true, 1, 0x000000));
+        auto bitmap = std::make_unique<Bitmap>(1, 1, PixelFormat::Mono1);
+        defaultBitmap = bitmap.get();
+        addStock(std::move(bitmap));
+    }
+};
+
+StockObjects& stock() {
+    static StockObjects s;
+    return s;
+}
+
+// The stock system font is made on first use, since finding a face is not free.
+HGDIOBJ systemFont() {
+    static HGDIOBJ font = [] {
+        LOGFONTA request{};
+        request.lfHeight = 16;
+        request.lfWeight = FW_BOLD;
+        request.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
+        std::strcpy(request.lfFaceName, "System");
+        std::unique_ptr<FontObject> f = createFontObject(request);
+        return f ? addStock(std::move(f)) : HGDIOBJ{};
+    }();
+    return font;
+}
+
+void destroy(GdiObject* o) { table().objects.erase(key(o->handle)); }
+
+}  // namespace
+
+HGDIOBJ addObject(std::unique_ptr<GdiObject> object) {
+    Table& t = table();
+    const std::uintptr_t h = t.newHandle();
+    object->handle = reinterpret_cast<HGDIOBJ>(h);
+    t.objects.emplace(h, std::move(object));
+    return reinterpret_cast<HGDIOBJ>(h);
+}
+
+GdiObject* findObject(HGDIOBJ handle) {
+    if (!handle) return nullptr;
+    stock();  // the stock objects exist before any lookup can ask for them
+    Table& t = table();
+    const auto it = t.objects.find(key(handle));
+    return it == t.objects.end() || it->second->deletePending ? nullptr : it->second.get();
+}
+
+Bitmap& defaultBitmap() { return *stock().defaultBitmap; }
+
+void retain(GdiObject* o) {
+    if (o) ++o->selectCount;
+}
+
+void release(GdiObject* o) {
+    if (!o) return;
+    if (--o->selectCount == 0 && o->deletePending) destroy(o);
+}
+
+DeviceContext* findDC(HDC handle) {
+    if (!handle) return nullptr;
+    Table& t = table();
+    const auto it = t.contexts.find(key(handle));
+    return it == t.contexts.end() ? nullptr : it->second.get();
+}
+
+namespace {
+
+HDC addContext(std::unique_ptr<DeviceContext> dc) {
+    Table& t = table();
+    const std::uintptr_t h = t.newHandle();
+    dc->handle = reinterpret_cast<HDC>(h);
+    dc->brush = static_cast<Brush*>(findObject(stock().brushes[WHITE_BRUSH]));
+    dc->pen = static_cast<Pen*>(findObject(stock().pens[BLACK_PEN - WHITE_PEN]));
+    retain(dc->brush);
+    retain(dc->pen);
+    t.contexts.emplace(h, std::move(dc));
+    return reinterpret_cast<HDC>(h);
+}
+
+void removeContext(DeviceContext* dc) {
+    if (!dc->isWindow) release(dc->bitmap);
+    release(dc->brush);
+    release(dc->pen);
+    release(dc->font);
+    table().contexts.erase(key(dc->handle));
+}
+
+}  // namespace
+
+HDC createWindowDC(Bitmap& frame, std::function<void()> onDrawn) {
+    auto dc = std::make_unique<DeviceContext>();
+    dc->bitmap = &frame;
+    dc->isWindow = true;
+    dc->onDrawn = std::move(onDrawn);
+    return addContext(std::move(dc));
+}
+
+bool releaseWindowDC(HDC hdc) {
+    DeviceContext* dc = findDC(hdc);
+    if (!dc || !dc->isWindow) return false;
+    removeContext(dc);
+    return true;
+}
+
+}  // namespace platform::gdi
+
+using namespace platform::gdi;
+
+extern "C" {
+
+HDC WINAPI CreateCompatibleDC(HDC hdc) {
+    // NULL asks for a context compatible with the screen; any other handle
+    // must be a live context.
+    if (hdc && !findDC(hdc)) return nullptr;
+    auto dc = std::make_unique<DeviceContext>();
+    dc->bitmap = &defaultBitmap();
+    retain(dc->bitmap);
+    return addContext(std::move(dc));
+}
+
+BOOL WINAPI DeleteDC(HDC hdc) {
+    DeviceContext* dc = findDC(hdc);
+    if (!dc || dc->isWindow) return FALSE;  // window contexts go back with ReleaseDC
+    removeContext(dc);
+    return TRUE;
+}
+
+HGDIOBJ WINAPI GetStockObject(int i) {
+    StockObjects& s = stock();
+    if (i >= WHITE_BRUSH && i <= NULL_BRUSH) return s.brushes[i];
+    if (i >= WHITE_PEN && i <= NULL_PEN) return s.pens[i - WHITE_PEN];
+    if (i == SYSTEM_FONT) return systemFont();
+    return nullptr;
+}
+
+HBRUSH WINAPI CreateSolidBrush(COLORREF color) {
+    return static_cast<HBRUSH>(addObject(std::make_unique<Brush>(false, color & 0xFFFFFF)));
+}
+
+// Solid and null pens one pixel wide; wider pens are not provided here.
+HPEN WINAPI CreatePen(int iStyle, int cWidth, COLORREF color) {
+    if ((iStyle != PS_SOLID && iStyle != PS_NULL) || cWidth > 1) return nullptr;
+    return static_cast<HPEN>(addObject(std::make_unique<Pen>(iStyle == PS_NULL, 1, color & 0xFFFFFF)));
+}
+
+HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
+    DeviceContext* dc = findDC(hdc);
+    GdiObject* o = findObject(h);
+    if (!dc || !o) return nullptr;
+    switch (o->kind) {
+    case ObjectKind::Bitmap: {
+        auto* bitmap = static_cast<Bitmap*>(o);
+        // A window context draws into its window; a bitmap other than the
+        // shared default lives in one memory context at a time.
+        if (dc->isWindow) return nullptr;
+        if (bitmap == dc->bitmap) return bitmap->handle;
+        if (!bitmap->stock && bitmap->selectCount > 0) return nullptr;
+        Bitmap* previous = dc->bitmap;
+        retain(bitmap);
+        dc->bitmap = bitmap;
+        const HGDIOBJ previousHandle = previous->handle;
+        release(previous);
+        return previousHandle;
+    }
+    case ObjectKind::Brush: {
+        Brush* previous = dc->brush;
+        retain(o);
+        dc->brush = static_cast<Brush*>(o);
+        const HGDIOBJ previousHandle = previous->handle;
+        release(previous);
+        return previousHandle;
+    }
+    case ObjectKind::Pen: {
+        Pen* previous = dc->pen;
+        retain(o);
+        dc->pen = static_cast<Pen*>(o);
+        const HGDIOBJ previousHandle = previous->handle;
+        release(previous);
+        return previousHandle;
+    }
+    case ObjectKind::Font: {
+        FontObject* previous = dc->font;
+        retain(o);
+        dc->font = static_cast<FontObject*>(o);
+        const HGDIOBJ previousHandle = previous ? previous->handle : systemFont();
+        release(previous);
+        return previousHandle;
+    }
+    }
+    return nullptr;
+}
+
+BOOL WINAPI DeleteObject(HGDIOBJ ho) {
+    GdiObject* o = findObject(ho);
+    if (!o) return FALSE;
+    if (o->stock) return TRUE;  // stock objects are shared and stay
+    // An object still selected somewhere is freed when it is let go of, so
+    // no context ever draws with a freed object.
+    if (o->selectCount > 0) {
+        o->deletePending = true;
+        return TRUE;
+    }
+    destroy(o);
+    return TRUE;
+}
+
+int WINAPI GetObjectA(HANDLE h, int c, LPVOID pv) {
+    GdiObject* o = findObject(h);
+    if (!o) return 0;
+    switch (o->kind) {
+    case ObjectKind::Bitmap: {
+        const Surface& s = static_cast<Bitmap*>(o)->surface;
+        if (!pv) return sizeof(BITMAP);
+        if (c < static_cast<int>(sizeof(BITMAP))) return 0;
+        BITMAP bm{};
+        bm.bmType = 0;
+        bm.bmWidth = s.width();
+        bm.bmHeight = s.height();
+        bm.bmWidthBytes = s.win32RowBytes();
+        bm.bmPlanes = 1;
+        bm.bmBitsPixel = s.format() == PixelFormat::Mono1 ? 1 : 32;
+        bm.bmBits = nullptr;  // device-dependent bitmaps expose no bits
+        std::memcpy(pv, &bm, sizeof bm);
+        return sizeof(BITMAP);
+    }
+    case ObjectKind::Brush: {
+        const auto* b = static_cast<Brush*>(o);
+        LOGBRUSH lb{b->isHollow ? static_cast<UINT>(BS_NULL) : static_cast<UINT>(BS_SOLID), b->color, 0};
+        if (!pv) return sizeof lb;
+        const int n = c < static_cast<int>(sizeof lb) ? c : static_cast<int>(sizeof lb);
+        if (n <= 0) return 0;
+        std::memcpy(pv, &lb, static_cast<std::size_t>(n));
+        return n;
+    }
+    case ObjectKind::Pen: {
+        const auto* p = static_cast<Pen*>(o);
+        LOGPEN lp{p->isNull ? static_cast<UINT>(PS_NULL) : static_cast<UINT>(PS_SOLID), {p->width, 0}, p->color};
+        if (!pv) return sizeof lp;
+        if (c < static_cast<int>(sizeof lp)) return 0;
+        std::memcpy(pv, &lp, sizeof lp);
+        return sizeof lp;
+    }
+    case ObjectKind::Font: {
+        const auto* f = static_cast<FontObject*>(o);
+        if (!pv) return sizeof(LOGFONTA);
+        const int n = c < static_cast<int>(sizeof(LOGFONTA)) ? c : static_cast<int>(sizeof(LOGFONTA));
+        if (n <= 0) return 0;
+        std::memcpy(pv, &f->logFont, static_cast<std::size_t>(n));
+        return n;
+    }
+    }
+    return 0;
+}
+
+DWORD WINAPI GetObjectType(HGDIOBJ h) {
+    if (DeviceContext* dc = findDC(static_cast<HDC>(h))) return dc->isWindow ? OBJ_DC : OBJ_MEMDC;
+    GdiObject* o = findObject(h);
+    if (!o) return 0;
+    switch (o->kind) {
+    case ObjectKind::Bitmap: return OBJ_BITMAP;
+    case ObjectKind::Brush: return OBJ_BRUSH;
+    case ObjectKind::Pen: return OBJ_PEN;
+    case ObjectKind::Font: return OBJ_FONT;
+    }
+    return 0;
+}
+
+}  // extern "C"
