@@ -63,24 +63,56 @@ void rgbFromRgb(std::uint32_t* d, const std::uint32_t* s, int n) {
     }
 }
 
-// Monochrome source bits from bit sx on: 1 becomes the background colour,
-// 0 the text colour (text ^ (mask & (text ^ background))).
+// What a monochrome source turns into in a colour blit: for every byte of
+// eight pixels, their eight colours (1 the background colour, 0 the text
+// colour), made once per blit so the row loop only looks them up.
+struct MonoColors {
+    alignas(64) std::uint32_t table[256][8];
+    std::uint32_t text, bk;
+    bool textIsIdentity, bkIsIdentity;  // combining with it leaves the destination as it is
+};
+
 template <Rop R>
-void rgbFromMono(std::uint32_t* d, const std::uint8_t* srow, int sx, int n, std::uint32_t text, std::uint32_t diff) {
+constexpr bool isIdentity(std::uint32_t c) {
+    // Colour pixels keep their top byte zero, so AND with 0x00FFFFFF keeps them.
+    if constexpr (R == Rop::And) return (c | 0xFF000000u) == 0xFFFFFFFFu;
+    if constexpr (R == Rop::Paint || R == Rop::Invert) return c == 0;
+    return false;
+}
+
+template <Rop R>
+inline void constantRun(std::uint32_t* d, int n, std::uint32_t c, bool identity) {
+    if (identity) return;
+    if constexpr (R == Rop::Copy) {
+        std::fill_n(d, n, c);
+    } else {
+        for (int j = 0; j < n; ++j) d[j] = combine<R>(d[j], c);
+    }
+}
+
+// Monochrome source bits from bit sx on, 32 pixels at a time. Masks are
+// mostly long runs of one value; a run of 32 equal bits is one constant
+// loop, or nothing at all where the operation leaves the destination as it is.
+template <Rop R>
+void rgbFromMono(std::uint32_t* d, const std::uint8_t* srow, int sx, int n, const MonoColors& c) {
     int i = 0;
     for (; i + 32 <= n; i += 32) {
         const int bit = sx + i;
         const std::uint64_t word = loadBigEndian64(srow + (bit >> 3)) << (bit & 7);
-        for (int g = 0; g < 4; ++g) {
-            const std::uint32_t* m = kExpand.masks[(word >> (56 - 8 * g)) & 0xFF];
-            std::uint32_t* dd = d + i + 8 * g;
-            for (int j = 0; j < 8; ++j) dd[j] = combine<R>(dd[j], text ^ (m[j] & diff));
+        const auto bits = static_cast<std::uint32_t>(word >> 32);
+        if (bits == 0xFFFFFFFFu) {
+            constantRun<R>(d + i, 32, c.bk, c.bkIsIdentity);
+        } else if (bits == 0) {
+            constantRun<R>(d + i, 32, c.text, c.textIsIdentity);
+        } else {
+            for (int g = 0; g < 4; ++g) {
+                const std::uint32_t* colors = c.table[(bits >> (24 - 8 * g)) & 0xFF];
+                std::uint32_t* dd = d + i + 8 * g;
+                for (int j = 0; j < 8; ++j) dd[j] = combine<R>(dd[j], colors[j]);
+            }
         }
     }
-    for (; i < n; ++i) {
-        const std::uint32_t m = monoBit(srow, sx + i) ? 0xFFFFFFFFu : 0u;
-        d[i] = combine<R>(d[i], text ^ (m & diff));
-    }
+    for (; i < n; ++i) d[i] = combine<R>(d[i], monoBit(srow, sx + i) ? c.bk : c.text);
 }
 
 // ---- Rows into a monochrome destination --------------------------------
@@ -123,7 +155,7 @@ void alignKeyedRow(const std::uint32_t* s, int n, std::uint32_t key, int dx, std
 // ---- Choosing a loop once per blit -------------------------------------
 
 using RgbRowFn = void (*)(std::uint32_t*, const std::uint32_t*, int);
-using RgbFromMonoFn = void (*)(std::uint32_t*, const std::uint8_t*, int, int, std::uint32_t, std::uint32_t);
+using RgbFromMonoFn = void (*)(std::uint32_t*, const std::uint8_t*, int, int, const MonoColors&);
 using MonoCombineFn = void (*)(std::uint8_t*, int, int, const std::uint8_t*);
 
 template <template <Rop> class Pick>
@@ -158,6 +190,27 @@ T* scratch(std::vector<T>& buffer, std::size_t n) {
 }
 std::vector<std::uint8_t> gBits, gBits2;
 std::vector<std::uint32_t> gPixels, gPixels2;
+MonoColors gMonoColors;
+
+const MonoColors& monoColors(Rop rop, const ColorMapping& colors) {
+    MonoColors& c = gMonoColors;
+    // Blits mostly repeat the same two colours; the table is kept for them.
+    static bool built = false;
+    if (!built || c.text != colors.textPixel || c.bk != colors.bkPixel) {
+        c.text = colors.textPixel;
+        c.bk = colors.bkPixel;
+        for (int b = 0; b < 256; ++b)
+            for (int j = 0; j < 8; ++j) c.table[b][j] = kExpand.masks[b][j] ? c.bk : c.text;
+        built = true;
+    }
+    switch (rop) {
+    case Rop::Copy: c.textIsIdentity = c.bkIsIdentity = false; break;
+    case Rop::And: c.textIsIdentity = isIdentity<Rop::And>(c.text); c.bkIsIdentity = isIdentity<Rop::And>(c.bk); break;
+    case Rop::Paint:
+    case Rop::Invert: c.textIsIdentity = c.text == 0; c.bkIsIdentity = c.bk == 0; break;
+    }
+    return c;
+}
 
 }  // namespace
 
@@ -169,9 +222,8 @@ void blit(Surface& dst, const Surface& src, const BlitArea& a, Rop rop, const Co
             for (int j = 0; j < a.height; ++j) row(dst.rgbRow(a.dy + j) + a.dx, src.rgbRow(a.sy + j) + a.sx, a.width);
         } else {
             const RgbFromMonoFn row = pick<PickRgbFromMono>(rop);
-            const std::uint32_t diff = colors.textPixel ^ colors.bkPixel;
-            for (int j = 0; j < a.height; ++j)
-                row(dst.rgbRow(a.dy + j) + a.dx, src.row(a.sy + j), a.sx, a.width, colors.textPixel, diff);
+            const MonoColors& c = monoColors(rop, colors);
+            for (int j = 0; j < a.height; ++j) row(dst.rgbRow(a.dy + j) + a.dx, src.row(a.sy + j), a.sx, a.width, c);
         }
         return;
     }
