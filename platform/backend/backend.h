@@ -1,0 +1,115 @@
+// The one place where the Win32 layer meets a real display.
+//
+// Two implementations: `sdl` (a real window, input and screen) and
+// `headless` (a virtual screen, a virtual clock and scripted input, for tests
+// and captures). The USER and KERNEL layers above speak only to this
+// interface, in screen coordinates of the display mode in force.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace platform::gdi {
+class Surface;
+}
+
+namespace platform::backend {
+
+// A display mode as the layer sees it. The SDL backend emulates mode changes
+// (the saver's "mode" becomes a logical size scaled onto the real screen), so
+// these are the sizes the program sees, never the real desktop's after a
+// change.
+struct DisplayMode {
+    int width = 0;
+    int height = 0;
+    int bitsPerPixel = 32;
+    int frequency = 60;
+};
+
+// Backend-side identity of a top-level window; 0 is no window.
+using WindowId = std::uint32_t;
+
+enum class EventType {
+    KeyDown,       // key pressed (or auto-repeated); virtualKey set
+    KeyUp,         // key released; virtualKey set
+    MouseMove,     // position set
+    ButtonDown,    // button and position set
+    ButtonUp,      // button and position set
+    CloseRequest,  // the window manager asks window `window` to close
+};
+
+enum class MouseButton { Left, Right, Middle };
+
+struct Event {
+    EventType type = EventType::MouseMove;
+    // The window the event belongs to; 0 means the active window.
+    WindowId window = 0;
+    int virtualKey = 0;  // a VK_ code; letters and digits as upper-case ASCII
+    bool altDown = false;  // Alt was held when the key event happened
+    MouseButton button = MouseButton::Left;
+    POINT position{};  // screen coordinates, for mouse events
+};
+
+class Backend {
+public:
+    virtual ~Backend() = default;
+    virtual const char* name() const = 0;
+
+    // ---- Screen and display modes ----
+    // False when the current mode cannot be read.
+    virtual bool currentMode(DisplayMode& mode) = 0;
+    // A temporary change for the life of the process; a DISP_CHANGE_* code.
+    virtual LONG changeMode(const DisplayMode& mode) = 0;
+    // Back to the mode the desktop had when the process started.
+    virtual void restoreMode() = 0;
+    // The desktop area not covered by panels, in screen coordinates.
+    virtual RECT workArea() = 0;
+
+    // ---- Windows ----
+    // A new top-level window, hidden until shown.
+    virtual WindowId createWindow(const std::string& title, int x, int y, int width, int height) = 0;
+    virtual void destroyWindow(WindowId window) = 0;
+    virtual void setTitle(WindowId window, const std::string& title) = 0;
+    virtual void place(WindowId window, int x, int y, int width, int height, bool topmost) = 0;
+    virtual void show(WindowId window, bool visible) = 0;
+    // Shows a window's frame (32-bit pixels, the window's client size) now,
+    // without waiting for vertical sync.
+    virtual void present(WindowId window, const gdi::Surface& frame) = 0;
+
+    // ---- Input ----
+    // Takes one pending input event; never waits. A poll that finds nothing
+    // is an idle poll (the headless clock advances on those).
+    virtual bool pollEvent(Event& event) = 0;
+    virtual POINT cursorPosition() = 0;
+    virtual void setCursorVisible(bool visible) = 0;
+
+    // ---- Message boxes ----
+    // A modal box over `owner` (0: none) with the buttons and icon of a
+    // MB_* style; returns the ID* of the button chosen.
+    virtual int messageBox(WindowId owner, const std::string& text, const std::string& caption, UINT style) = 0;
+
+    // ---- Time ----
+    // Milliseconds since the system started, not wrapped to 32 bits.
+    virtual std::uint64_t uptimeMilliseconds() = 0;
+    // The local wall clock, to the millisecond.
+    virtual SYSTEMTIME localTime() = 0;
+};
+
+// The backend of this process, chosen on first use: POMRIVEL_BACKEND=sdl or
+// headless forces one; otherwise sdl when a display can be opened, else
+// headless.
+Backend& current();
+
+// Replaces the backend of this process (tests); the previous one is closed.
+void install(std::unique_ptr<Backend> backend);
+
+// Asks every top-level window to close, as a window manager's close does.
+// Safe to call from a signal handler: it only sets a flag that the message
+// queue reads on its next poll.
+void requestCloseFromSignal();
+bool takeCloseRequest();
+
+}  // namespace platform::backend

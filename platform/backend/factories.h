@@ -1,0 +1,13 @@
+// Constructors of the two backends, for the chooser in backend.cpp.
+#pragma once
+
+#include "backend/backend.h"
+
+namespace platform::backend {
+
+// Null when no display can be opened.
+std::unique_ptr<Backend> makeSdlBackend();
+// Configured from the POMRIVEL_HEADLESS environment variable.
+std::unique_ptr<Backend> makeHeadlessBackend();
+
+}  // namespace platform::backend

@@ -1,0 +1,546 @@
+#include "backend/sdl/sdl.h"
+
+#include "backend/factories.h"
+#include "gdi/objects.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+
+namespace platform::backend {
+
+namespace {
+
+struct WindowDeleter {
+    void operator()(SDL_Window* w) const { SDL_DestroyWindow(w); }
+};
+struct RendererDeleter {
+    void operator()(SDL_Renderer* r) const { SDL_DestroyRenderer(r); }
+};
+struct TextureDeleter {
+    void operator()(SDL_Texture* t) const { SDL_DestroyTexture(t); }
+};
+
+// Floor division, so points left of or above a letterbox map to negative
+// logical coordinates consistently.
+std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
+    const std::int64_t q = a / b;
+    return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
+}
+
+// Where a logical area of lw x lh goes inside an output of ow x oh: as large
+// as fits with its aspect kept, centred.
+SDL_Rect letterbox(int lw, int lh, int ow, int oh) {
+    SDL_Rect r{0, 0, ow, oh};
+    if (lw <= 0 || lh <= 0 || ow <= 0 || oh <= 0) return r;
+    if (std::int64_t{ow} * lh >= std::int64_t{oh} * lw) {
+        r.w = static_cast<int>(std::int64_t{lw} * oh / lh);
+    } else {
+        r.h = static_cast<int>(std::int64_t{lh} * ow / lw);
+    }
+    r.x = (ow - r.w) / 2;
+    r.y = (oh - r.h) / 2;
+    return r;
+}
+
+struct BoxButton {
+    int id;
+    const char* label;
+};
+
+// The buttons of a MB_* style, left to right.
+std::vector<BoxButton> boxButtons(UINT style) {
+    switch (style & 0xF) {
+        case MB_OKCANCEL: return {{IDOK, "OK"}, {IDCANCEL, "Cancel"}};
+        case 2: return {{3, "Abort"}, {4, "Retry"}, {5, "Ignore"}};  // MB_ABORTRETRYIGNORE
+        case MB_YESNOCANCEL: return {{IDYES, "Yes"}, {IDNO, "No"}, {IDCANCEL, "Cancel"}};
+        case MB_YESNO: return {{IDYES, "Yes"}, {IDNO, "No"}};
+        case 5: return {{4, "Retry"}, {IDCANCEL, "Cancel"}};  // MB_RETRYCANCEL
+        default: return {{IDOK, "OK"}};
+    }
+}
+
+}  // namespace
+
+struct SdlBackend::Window {
+    std::unique_ptr<SDL_Window, WindowDeleter> window;
+    std::unique_ptr<SDL_Renderer, RendererDeleter> renderer;
+    std::unique_ptr<SDL_Texture, TextureDeleter> texture;  // the last frame
+    int textureW = 0, textureH = 0;
+    bool topmost = false;
+
+    // Textures and renderer go before their window.
+    ~Window() {
+        texture.reset();
+        renderer.reset();
+    }
+};
+
+// ---- Mapping between the logical screen and the real display ----
+
+POINT SdlBackend::Mapping::toLogical(int rx, int ry) const {
+    const std::int64_t x = floorDiv(std::int64_t{rx - real.x} * logicalW, std::max(real.w, 1));
+    const std::int64_t y = floorDiv(std::int64_t{ry - real.y} * logicalH, std::max(real.h, 1));
+    return POINT{static_cast<LONG>(x), static_cast<LONG>(y)};
+}
+
+SDL_Point SdlBackend::Mapping::toReal(LONG lx, LONG ly) const {
+    return SDL_Point{real.x + static_cast<int>(floorDiv(std::int64_t{lx} * real.w, std::max(logicalW, 1))),
+                     real.y + static_cast<int>(floorDiv(std::int64_t{ly} * real.h, std::max(logicalH, 1)))};
+}
+
+SdlBackend::Mapping SdlBackend::screenMapping() const {
+    SDL_Rect bounds{0, 0, 640, 480};
+    SDL_GetDisplayBounds(0, &bounds);
+    Mapping m{bounds.w, bounds.h, bounds};
+    if (emulated_) {
+        m.logicalW = emulated_->width;
+        m.logicalH = emulated_->height;
+        m.real = letterbox(m.logicalW, m.logicalH, bounds.w, bounds.h);
+        m.real.x += bounds.x;
+        m.real.y += bounds.y;
+    }
+    return m;
+}
+
+POINT SdlBackend::fromWindow(Uint32 sdlWindowId, int x, int y) const {
+    int wx = 0, wy = 0;
+    if (SDL_Window* w = SDL_GetWindowFromID(sdlWindowId)) {
+        SDL_GetWindowPosition(w, &wx, &wy);
+    } else {
+        SDL_Rect bounds{};
+        SDL_GetDisplayBounds(0, &bounds);
+        wx = bounds.x, wy = bounds.y;
+    }
+    const Mapping m = screenMapping();
+    POINT p = m.toLogical(wx + x, wy + y);
+    // The cursor never leaves the screen on Windows.
+    p.x = std::clamp<LONG>(p.x, 0, m.logicalW - 1);
+    p.y = std::clamp<LONG>(p.y, 0, m.logicalH - 1);
+    return p;
+}
+
+// ---- Opening and closing ----
+
+std::unique_ptr<SdlBackend> SdlBackend::open() {
+    // The kernel layer installs the SIGINT/SIGTERM handlers; SDL must not
+    // replace them with its own.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // Frames go out as soon as they are drawn, as a 2003 GDI program's do.
+    SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
+    // Closing a window is a close request for that window, nothing more.
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) return nullptr;
+    if (SDL_GetNumVideoDisplays() < 1) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return nullptr;
+    }
+    return std::unique_ptr<SdlBackend>(new SdlBackend());
+}
+
+SdlBackend::~SdlBackend() {
+    windows_.clear();
+    SDL_ShowCursor(SDL_ENABLE);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    // Another part of the program may still use SDL (audio, say); shut it
+    // down entirely only when nothing is left.
+    if (SDL_WasInit(0) == 0) SDL_Quit();
+}
+
+std::unique_ptr<Backend> makeSdlBackend() {
+    return SdlBackend::open();
+}
+
+// ---- Screen and display modes ----
+
+bool SdlBackend::currentMode(DisplayMode& mode) {
+    SDL_DisplayMode desktop{};
+    if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) return false;
+    // A 24-bit X visual is stored in 32-bit pixels, which Windows reports
+    // as 32 bits per pixel.
+    const int bytes = SDL_BYTESPERPIXEL(desktop.format);
+    mode.bitsPerPixel = bytes == 4 ? 32 : static_cast<int>(SDL_BITSPERPIXEL(desktop.format));
+    mode.frequency = desktop.refresh_rate > 0 ? desktop.refresh_rate : 60;
+    mode.width = desktop.w;
+    mode.height = desktop.h;
+    if (emulated_) {
+        mode.width = emulated_->width;
+        mode.height = emulated_->height;
+        if (emulated_->bitsPerPixel > 0) mode.bitsPerPixel = emulated_->bitsPerPixel;
+        if (emulated_->frequency > 0) mode.frequency = emulated_->frequency;
+    }
+    return true;
+}
+
+LONG SdlBackend::changeMode(const DisplayMode& mode) {
+    if (mode.width <= 0 || mode.height <= 0 || mode.width > 8192 || mode.height > 8192) return DISP_CHANGE_BADMODE;
+    emulated_ = mode;
+    return DISP_CHANGE_SUCCESSFUL;
+}
+
+void SdlBackend::restoreMode() {
+    emulated_.reset();
+}
+
+RECT SdlBackend::workArea() {
+    const Mapping m = screenMapping();
+    // An emulated full-screen mode has no panels, as a real mode change
+    // leaves none in the way on Windows.
+    if (emulated_) return RECT{0, 0, m.logicalW, m.logicalH};
+    SDL_Rect usable{};
+    if (SDL_GetDisplayUsableBounds(0, &usable) != 0) return RECT{0, 0, m.logicalW, m.logicalH};
+    // Screen coordinates have the primary display's corner at 0,0.
+    return RECT{usable.x - m.real.x, usable.y - m.real.y, usable.x - m.real.x + usable.w,
+                usable.y - m.real.y + usable.h};
+}
+
+// ---- Windows ----
+
+SdlBackend::Window* SdlBackend::find(WindowId window) const {
+    auto it = windows_.find(window);
+    return it == windows_.end() ? nullptr : it->second.get();
+}
+
+WindowId SdlBackend::idOf(Uint32 sdlWindowId) const {
+    SDL_Window* sdl = SDL_GetWindowFromID(sdlWindowId);
+    if (!sdl) return 0;
+    for (const auto& [id, w] : windows_)
+        if (w->window.get() == sdl) return id;
+    return 0;
+}
+
+SDL_Window* SdlBackend::sdlWindow(WindowId window) const {
+    Window* w = find(window);
+    return w ? w->window.get() : nullptr;
+}
+
+WindowId SdlBackend::createWindow(const std::string& title, int x, int y, int width, int height) {
+    auto w = std::make_unique<Window>();
+    w->window.reset(SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                     std::max(width, 1), std::max(height, 1),
+                                     SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS));
+    if (!w->window) {
+        std::fprintf(stderr, "pomrivel: cannot create a window: %s\n", SDL_GetError());
+        return 0;
+    }
+    w->renderer.reset(SDL_CreateRenderer(w->window.get(), -1, SDL_RENDERER_ACCELERATED));
+    if (!w->renderer) w->renderer.reset(SDL_CreateRenderer(w->window.get(), -1, SDL_RENDERER_SOFTWARE));
+    if (!w->renderer) {
+        std::fprintf(stderr, "pomrivel: cannot draw into a window: %s\n", SDL_GetError());
+        return 0;
+    }
+    const WindowId id = nextWindow_++;
+    windows_[id] = std::move(w);
+    place(id, x, y, width, height, false);
+    return id;
+}
+
+void SdlBackend::destroyWindow(WindowId window) {
+    windows_.erase(window);
+}
+
+void SdlBackend::setTitle(WindowId window, const std::string& title) {
+    if (Window* w = find(window)) SDL_SetWindowTitle(w->window.get(), title.c_str());
+}
+
+void SdlBackend::place(WindowId window, int x, int y, int width, int height, bool topmost) {
+    Window* w = find(window);
+    if (!w) return;
+    SDL_Window* sdl = w->window.get();
+    if (topmost != w->topmost) {
+        // SDL leaves the flag alone on a full-screen window: change it
+        // while windowed (the full-screen state is set again below).
+        if (SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN) SDL_SetWindowFullscreen(sdl, 0);
+        SDL_SetWindowAlwaysOnTop(sdl, topmost ? SDL_TRUE : SDL_FALSE);
+        w->topmost = topmost;
+    }
+    const Mapping m = screenMapping();
+    const bool coversScreen = x <= 0 && y <= 0 && x + width >= m.logicalW && y + height >= m.logicalH;
+    if (coversScreen) {
+        // Sized to the display first, so it covers the screen even where no
+        // window manager honours the full-screen request.
+        SDL_Rect bounds{};
+        SDL_GetDisplayBounds(0, &bounds);
+        SDL_SetWindowPosition(sdl, bounds.x, bounds.y);
+        SDL_SetWindowSize(sdl, bounds.w, bounds.h);
+        SDL_SetWindowFullscreen(sdl, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    } else {
+        SDL_SetWindowFullscreen(sdl, 0);
+        const SDL_Point topLeft = m.toReal(x, y);
+        const SDL_Point bottomRight = m.toReal(x + width, y + height);
+        SDL_SetWindowPosition(sdl, topLeft.x, topLeft.y);
+        SDL_SetWindowSize(sdl, std::max(bottomRight.x - topLeft.x, 1), std::max(bottomRight.y - topLeft.y, 1));
+    }
+}
+
+void SdlBackend::show(WindowId window, bool visible) {
+    Window* w = find(window);
+    if (!w) return;
+    if (visible) {
+        SDL_ShowWindow(w->window.get());
+        // Keyboard input goes to the window in front.
+        SDL_RaiseWindow(w->window.get());
+    } else {
+        SDL_HideWindow(w->window.get());
+    }
+}
+
+void SdlBackend::render(Window& w) {
+    SDL_Renderer* r = w.renderer.get();
+    SDL_SetRenderDrawColor(r, 0, 0, 0, 255);
+    SDL_RenderClear(r);
+    if (!w.texture) return;
+    int ow = 0, oh = 0;
+    SDL_GetRendererOutputSize(r, &ow, &oh);
+    const SDL_Rect target = letterbox(w.textureW, w.textureH, ow, oh);
+    SDL_RenderCopy(r, w.texture.get(), nullptr, &target);
+}
+
+void SdlBackend::present(WindowId window, const gdi::Surface& frame) {
+    Window* w = find(window);
+    if (!w || frame.format() != gdi::PixelFormat::Rgb32 || frame.width() <= 0 || frame.height() <= 0) return;
+    if (!w->texture || w->textureW != frame.width() || w->textureH != frame.height()) {
+        // ARGB8888 is the packed 0xAARRGGBB word, the frame's 0x00RRGGBB;
+        // without blending the zero alpha byte is ignored.
+        w->texture.reset(SDL_CreateTexture(w->renderer.get(), SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                                           frame.width(), frame.height()));
+        if (!w->texture) return;
+        SDL_SetTextureBlendMode(w->texture.get(), SDL_BLENDMODE_NONE);
+        w->textureW = frame.width();
+        w->textureH = frame.height();
+    }
+    SDL_UpdateTexture(w->texture.get(), nullptr, frame.row(0), static_cast<int>(frame.stride()));
+    render(*w);
+    SDL_RenderPresent(w->renderer.get());
+}
+
+bool SdlBackend::readBack(WindowId window, std::vector<std::uint32_t>& pixels, int& width, int& height) {
+    Window* w = find(window);
+    if (!w) return false;
+    render(*w);
+    if (SDL_GetRendererOutputSize(w->renderer.get(), &width, &height) != 0 || width <= 0 || height <= 0) return false;
+    pixels.assign(static_cast<std::size_t>(width) * height, 0);
+    if (SDL_RenderReadPixels(w->renderer.get(), nullptr, SDL_PIXELFORMAT_ARGB8888, pixels.data(), width * 4) != 0)
+        return false;
+    for (std::uint32_t& p : pixels) p &= 0x00FFFFFF;
+    return true;
+}
+
+// ---- Input ----
+
+int SdlBackend::virtualKey(SDL_Keycode key, SDL_Scancode scancode) {
+    if (key >= SDLK_a && key <= SDLK_z) return 'A' + (key - SDLK_a);
+    if (key >= SDLK_0 && key <= SDLK_9) return '0' + (key - SDLK_0);
+    if (key >= SDLK_F1 && key <= SDLK_F12) return VK_F1 + (key - SDLK_F1);
+    if (key >= SDLK_F13 && key <= SDLK_F24) return VK_F1 + 12 + (key - SDLK_F13);
+    if (key >= SDLK_KP_1 && key <= SDLK_KP_9) return 0x61 + (key - SDLK_KP_1);  // VK_NUMPAD1..9
+    switch (key) {
+        case SDLK_ESCAPE: return VK_ESCAPE;
+        case SDLK_RETURN:
+        case SDLK_RETURN2:
+        case SDLK_KP_ENTER: return VK_RETURN;
+        case SDLK_SPACE: return VK_SPACE;
+        case SDLK_TAB: return VK_TAB;
+        case SDLK_BACKSPACE: return VK_BACK;
+        case SDLK_LEFT: return VK_LEFT;
+        case SDLK_RIGHT: return VK_RIGHT;
+        case SDLK_UP: return VK_UP;
+        case SDLK_DOWN: return VK_DOWN;
+        case SDLK_LSHIFT:
+        case SDLK_RSHIFT: return VK_SHIFT;
+        case SDLK_LCTRL:
+        case SDLK_RCTRL: return VK_CONTROL;
+        case SDLK_LALT:
+        case SDLK_RALT: return VK_MENU;
+        case SDLK_PAUSE: return VK_PAUSE;
+        case SDLK_CAPSLOCK: return VK_CAPITAL;
+        case SDLK_PAGEUP: return VK_PRIOR;
+        case SDLK_PAGEDOWN: return VK_NEXT;
+        case SDLK_END: return VK_END;
+        case SDLK_HOME: return VK_HOME;
+        case SDLK_INSERT: return VK_INSERT;
+        case SDLK_DELETE: return VK_DELETE;
+        case SDLK_PRINTSCREEN: return 0x2C;  // VK_SNAPSHOT
+        case SDLK_LGUI: return 0x5B;         // VK_LWIN
+        case SDLK_RGUI: return 0x5C;         // VK_RWIN
+        case SDLK_APPLICATION: return 0x5D;  // VK_APPS
+        case SDLK_KP_0: return 0x60;         // VK_NUMPAD0
+        case SDLK_KP_MULTIPLY: return 0x6A;
+        case SDLK_KP_PLUS: return 0x6B;
+        case SDLK_KP_MINUS: return 0x6D;
+        case SDLK_KP_PERIOD: return 0x6E;
+        case SDLK_KP_DIVIDE: return 0x6F;
+        case SDLK_NUMLOCKCLEAR: return 0x90;
+        case SDLK_SCROLLLOCK: return 0x91;
+        case SDLK_SEMICOLON: return 0xBA;  // VK_OEM_1
+        case SDLK_EQUALS: return 0xBB;     // VK_OEM_PLUS
+        case SDLK_COMMA: return 0xBC;
+        case SDLK_MINUS: return 0xBD;
+        case SDLK_PERIOD: return 0xBE;
+        case SDLK_SLASH: return 0xBF;         // VK_OEM_2
+        case SDLK_BACKQUOTE: return 0xC0;     // VK_OEM_3
+        case SDLK_LEFTBRACKET: return 0xDB;   // VK_OEM_4
+        case SDLK_BACKSLASH: return 0xDC;     // VK_OEM_5
+        case SDLK_RIGHTBRACKET: return 0xDD;  // VK_OEM_6
+        case SDLK_QUOTE: return 0xDE;         // VK_OEM_7
+        default: break;
+    }
+    // Layouts whose keys make other symbols still have letters and digits
+    // where Windows gives them letter and digit codes: by position.
+    if (scancode >= SDL_SCANCODE_A && scancode <= SDL_SCANCODE_Z) return 'A' + (scancode - SDL_SCANCODE_A);
+    if (scancode >= SDL_SCANCODE_1 && scancode <= SDL_SCANCODE_9) return '1' + (scancode - SDL_SCANCODE_1);
+    if (scancode == SDL_SCANCODE_0) return '0';
+    // Any other key still makes an event (every key release counts).
+    return 0xFF;
+}
+
+bool SdlBackend::translate(const SDL_Event& e, Event& out) {
+    out = Event{};
+    switch (e.type) {
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+            out.type = e.type == SDL_KEYDOWN ? EventType::KeyDown : EventType::KeyUp;
+            out.window = idOf(e.key.windowID);
+            out.virtualKey = virtualKey(e.key.keysym.sym, e.key.keysym.scancode);
+            // The modifiers as they were when this key event happened.
+            out.altDown = (e.key.keysym.mod & KMOD_ALT) != 0;
+            return true;
+        case SDL_MOUSEMOTION:
+            out.type = EventType::MouseMove;
+            out.window = idOf(e.motion.windowID);
+            out.position = fromWindow(e.motion.windowID, e.motion.x, e.motion.y);
+            return true;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+            switch (e.button.button) {
+                case SDL_BUTTON_LEFT: out.button = MouseButton::Left; break;
+                case SDL_BUTTON_RIGHT: out.button = MouseButton::Right; break;
+                case SDL_BUTTON_MIDDLE: out.button = MouseButton::Middle; break;
+                default: return false;  // side buttons have no message here
+            }
+            out.type = e.type == SDL_MOUSEBUTTONDOWN ? EventType::ButtonDown : EventType::ButtonUp;
+            out.window = idOf(e.button.windowID);
+            out.position = fromWindow(e.button.windowID, e.button.x, e.button.y);
+            return true;
+        case SDL_WINDOWEVENT:
+            switch (e.window.event) {
+                case SDL_WINDOWEVENT_CLOSE:
+                    out.type = EventType::CloseRequest;
+                    out.window = idOf(e.window.windowID);
+                    return true;
+                case SDL_WINDOWEVENT_EXPOSED:
+                case SDL_WINDOWEVENT_SIZE_CHANGED:
+                    // The window system lost or resized the picture: show
+                    // the last frame again.
+                    if (Window* w = find(idOf(e.window.windowID))) {
+                        render(*w);
+                        SDL_RenderPresent(w->renderer.get());
+                    }
+                    return false;
+                default: return false;
+            }
+        case SDL_QUIT:
+            out.type = EventType::CloseRequest;
+            out.window = 0;
+            return true;
+        default: return false;
+    }
+}
+
+bool SdlBackend::pollEvent(Event& event) {
+    SDL_Event e;
+    for (int round = 0; round < 2; ++round) {
+        while (SDL_PollEvent(&e))
+            if (translate(e, event)) return true;
+        // SDL ends each round of polling at a marker it queues; events
+        // queued behind it wait for the next round. Take that round now, so
+        // an empty poll means an empty queue.
+        if (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) <= 0) break;
+    }
+    return false;
+}
+
+POINT SdlBackend::cursorPosition() {
+    int x = 0, y = 0;
+    SDL_GetGlobalMouseState(&x, &y);
+    const Mapping m = screenMapping();
+    POINT p = m.toLogical(x, y);
+    p.x = std::clamp<LONG>(p.x, 0, m.logicalW - 1);
+    p.y = std::clamp<LONG>(p.y, 0, m.logicalH - 1);
+    return p;
+}
+
+void SdlBackend::setCursorVisible(bool visible) {
+    SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+}
+
+// ---- Message boxes ----
+
+int SdlBackend::messageBox(WindowId owner, const std::string& text, const std::string& caption, UINT style) {
+    const std::vector<BoxButton> buttons = boxButtons(style);
+    // MB_DEFBUTTON1..4 in bits 8-11 choose the button Return presses.
+    const std::size_t defaultButton = std::min<std::size_t>((style >> 8) & 0xF, buttons.size() - 1);
+    // Escape presses Cancel, or the single OK of an MB_OK box, as on
+    // Windows; a Yes/No box cannot be escaped.
+    int escapeId = 0;
+    for (const BoxButton& b : buttons)
+        if (b.id == IDCANCEL) escapeId = IDCANCEL;
+    if (buttons.size() == 1) escapeId = buttons.front().id;
+
+    std::vector<SDL_MessageBoxButtonData> data;
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        Uint32 flags = 0;
+        if (i == defaultButton) flags |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
+        if (buttons[i].id == escapeId) flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
+        data.push_back(SDL_MessageBoxButtonData{flags, buttons[i].id, buttons[i].label});
+    }
+    Uint32 flags = SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT;
+    switch (style & 0xF0) {
+        case MB_ICONHAND: flags |= SDL_MESSAGEBOX_ERROR; break;
+        case MB_ICONEXCLAMATION: flags |= SDL_MESSAGEBOX_WARNING; break;
+        case MB_ICONASTERISK:
+        case MB_ICONQUESTION: flags |= SDL_MESSAGEBOX_INFORMATION; break;
+        default: break;
+    }
+    const SDL_MessageBoxData box{
+        flags, sdlWindow(owner), caption.c_str(), text.c_str(), static_cast<int>(data.size()), data.data(), nullptr};
+    int chosen = -1;
+    if (SDL_ShowMessageBox(&box, &chosen) != 0) {
+        // Nobody saw it; keep the message on the terminal at least.
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+        return 0;
+    }
+    // Closed without a button: what Escape would have answered, else the
+    // last (most cautious) button.
+    if (chosen < 0) return escapeId ? escapeId : buttons.back().id;
+    return chosen;
+}
+
+// ---- Time ----
+
+std::uint64_t SdlBackend::uptimeMilliseconds() {
+    timespec ts{};
+    if (clock_gettime(CLOCK_BOOTTIME, &ts) != 0) clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<std::uint64_t>(ts.tv_sec) * 1000u + static_cast<std::uint64_t>(ts.tv_nsec) / 1'000'000u;
+}
+
+SYSTEMTIME SdlBackend::localTime() {
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    const std::time_t seconds = ts.tv_sec;
+    std::tm tm{};
+    localtime_r(&seconds, &tm);
+    SYSTEMTIME t{};
+    t.wYear = static_cast<WORD>(tm.tm_year + 1900);
+    t.wMonth = static_cast<WORD>(tm.tm_mon + 1);
+    t.wDayOfWeek = static_cast<WORD>(tm.tm_wday);
+    t.wDay = static_cast<WORD>(tm.tm_mday);
+    t.wHour = static_cast<WORD>(tm.tm_hour);
+    t.wMinute = static_cast<WORD>(tm.tm_min);
+    // A leap second reads as the last ordinary one.
+    t.wSecond = static_cast<WORD>(std::min(tm.tm_sec, 59));
+    t.wMilliseconds = static_cast<WORD>(ts.tv_nsec / 1'000'000);
+    return t;
+}
+
+}  // namespace platform::backend
