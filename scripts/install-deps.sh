@@ -6,6 +6,10 @@ packages=(
   cmake ninja-build g++ pkg-config     # the build
   libfreetype-dev libfontconfig-dev    # text drawing
   fonts-dejavu-core                    # a font to draw it with
+  libsdl2-dev                          # window, input, display, BMP decoding
+  libpng-dev                           # frame capture
+  llvm                                 # llvm-rc, the resource compiler
+  xvfb xauth xdotool                   # an X server and input for the display tests
   libgtest-dev libbenchmark-dev        # tests and benchmarks
 )
 

@@ -1,0 +1,27 @@
+// A private X server for the tests that need a real display.
+#pragma once
+
+#include <string>
+
+namespace e2e {
+
+class Xvfb {
+public:
+    // Starts Xvfb on a free display number with one screen of the given
+    // size; display() is empty when no server could be started.
+    explicit Xvfb(const std::string& screen = "1024x768x24");
+    ~Xvfb();
+    Xvfb(const Xvfb&) = delete;
+    Xvfb& operator=(const Xvfb&) = delete;
+
+    const std::string& display() const { return display_; }
+
+private:
+    int pid_ = -1;
+    std::string display_;
+};
+
+// Runs a command line through the shell with DISPLAY set; its exit status.
+int onDisplay(const std::string& display, const std::string& command);
+
+}  // namespace e2e
