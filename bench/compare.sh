@@ -40,6 +40,8 @@ PAIRS = [
     ("BM_RectangleClear/640x480", "BM_Memcpy/640x480", 1.5),
     ("BM_StretchBlt/640x480_to_1920x1080", "BM_Memcpy/1920x1080", None),
     ("BM_StretchBlt/107x181_mirrored", "BM_Memcpy/107x181", None),
+    ("BM_Scene/640x480", "BM_Memcpy/640x480", 4.5),
+    ("BM_Frame/640x480", "BM_Memcpy/640x480", 6.0),
 ]
 SCALE = {"ns": 1e-3, "us": 1.0, "ms": 1e3, "s": 1e6}
 
