@@ -165,6 +165,23 @@ bool releaseWindowDC(HDC hdc) {
 
 using namespace platform::gdi;
 
+namespace {
+
+// Puts `o` in a context's slot; returns the handle of what was there. The
+// previous object is let go of after its handle is read, since letting go
+// may free it.
+template <class T>
+HGDIOBJ swapSelection(T*& slot, T* o) {
+    T* previous = slot;
+    retain(o);
+    slot = o;
+    const HGDIOBJ previousHandle = previous ? previous->handle : nullptr;
+    release(previous);
+    return previousHandle;
+}
+
+}  // namespace
+
 extern "C" {
 
 HDC WINAPI CreateCompatibleDC(HDC hdc) {
@@ -214,36 +231,15 @@ HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
         if (dc->isWindow) return nullptr;
         if (bitmap == dc->bitmap) return bitmap->handle;
         if (!bitmap->stock && bitmap->selectCount > 0) return nullptr;
-        Bitmap* previous = dc->bitmap;
-        retain(bitmap);
-        dc->bitmap = bitmap;
-        const HGDIOBJ previousHandle = previous->handle;
-        release(previous);
-        return previousHandle;
+        return swapSelection(dc->bitmap, bitmap);
     }
-    case ObjectKind::Brush: {
-        Brush* previous = dc->brush;
-        retain(o);
-        dc->brush = static_cast<Brush*>(o);
-        const HGDIOBJ previousHandle = previous->handle;
-        release(previous);
-        return previousHandle;
-    }
-    case ObjectKind::Pen: {
-        Pen* previous = dc->pen;
-        retain(o);
-        dc->pen = static_cast<Pen*>(o);
-        const HGDIOBJ previousHandle = previous->handle;
-        release(previous);
-        return previousHandle;
-    }
+    case ObjectKind::Brush: return swapSelection(dc->brush, static_cast<Brush*>(o));
+    case ObjectKind::Pen: return swapSelection(dc->pen, static_cast<Pen*>(o));
     case ObjectKind::Font: {
-        FontObject* previous = dc->font;
-        retain(o);
-        dc->font = static_cast<FontObject*>(o);
-        const HGDIOBJ previousHandle = previous ? previous->handle : systemFont();
-        release(previous);
-        return previousHandle;
+        // No font selected means the stock system font.
+        const HGDIOBJ previous = dc->font ? nullptr : systemFont();
+        const HGDIOBJ swapped = swapSelection(dc->font, static_cast<FontObject*>(o));
+        return previous ? previous : swapped;
     }
     }
     return nullptr;
