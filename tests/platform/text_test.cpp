@@ -98,7 +98,18 @@ Changes changes(const Pixels& before, const Pixels& after, RECT box, COLORREF co
 
 // ---- Fonts and metrics -------------------------------------------------
 
-TEST(TextFont, SaverRequestGivesA46PixelCell) {
+// A positive height asks for that character cell. The font mapper scales the
+// face's design ascent and descent to fit it and rounds each to whole pixels,
+// so with some faces and sizes the cell comes out a pixel short (Wine gives
+// 45 for 46 with DejaVu Sans Mono); it is never taller.
+namespace {
+::testing::AssertionResult cellFits(LONG cell, int requested) {
+    if (cell == requested || cell == requested - 1) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "cell " << cell << " for a request of " << requested;
+}
+}  // namespace
+
+TEST(TextFont, SaverRequestGivesA46PixelCellOrOneShort) {
     Surface s(8, 8, Format::Colour);
     ASSERT_TRUE(s.ok());
     HFONT font = saverFont();
@@ -116,8 +127,8 @@ TEST(TextFont, SaverRequestGivesA46PixelCell) {
     Selected sel(s.dc(), font);
     ASSERT_TRUE(sel.ok());
     const TEXTMETRICA tm = metricsOf(s.dc());
-    EXPECT_EQ(tm.tmHeight, 46);
-    EXPECT_EQ(tm.tmAscent + tm.tmDescent, 46);
+    EXPECT_TRUE(cellFits(tm.tmHeight, 46));
+    EXPECT_EQ(tm.tmAscent + tm.tmDescent, tm.tmHeight);
     EXPECT_GT(tm.tmAscent, tm.tmDescent);
     EXPECT_GT(tm.tmDescent, 0);
     EXPECT_GT(tm.tmAveCharWidth, 0);
@@ -129,7 +140,7 @@ TEST(TextFont, SaverRequestGivesA46PixelCell) {
     const SIZE eight = extentOf(s.dc(), "8");
     const SIZE clock = extentOf(s.dc(), "12:38");
     EXPECT_GT(eight.cx, 0);
-    EXPECT_EQ(eight.cy, 46);
+    EXPECT_EQ(eight.cy, tm.tmHeight);
     EXPECT_EQ(clock.cx, extentOf(s.dc(), "12").cx + extentOf(s.dc(), ":").cx + extentOf(s.dc(), "38").cx);
     EXPECT_EQ(extentOf(s.dc(), "").cx, 0);
 }
@@ -142,9 +153,9 @@ TEST(TextFont, PositiveHeightIsTheCellAndNegativeTheEm) {
         Selected cell(s.dc(), crispFont(st));
         ASSERT_TRUE(cell.ok()) << height;
         const TEXTMETRICA tm = metricsOf(s.dc());
-        EXPECT_EQ(tm.tmHeight, height);
-        EXPECT_EQ(tm.tmAscent + tm.tmDescent, height);
-        EXPECT_EQ(extentOf(s.dc(), "x").cy, height);
+        EXPECT_TRUE(cellFits(tm.tmHeight, height)) << tm.tmHeight << " for " << height;
+        EXPECT_EQ(tm.tmAscent + tm.tmDescent, tm.tmHeight);
+        EXPECT_EQ(extentOf(s.dc(), "x").cy, tm.tmHeight);
     }
     for (int em : {12, 30}) {
         Style st;
@@ -479,7 +490,11 @@ TEST(TextOut, EmptyNegativeOrMissingTextDrawsNothing) {
     EXPECT_TRUE(TextOutA(s.dc(), 5, 5, "", 0));
     EXPECT_TRUE(TextOutA(s.dc(), 5, 5, "8", 0));
     EXPECT_FALSE(TextOutA(s.dc(), 5, 5, "8", -1));
+#ifndef _WIN32
+    // Win32 documents nothing for a missing string with a count (Wine
+    // reports success and draws nothing); our layer refuses it.
     EXPECT_FALSE(TextOutA(s.dc(), 5, 5, NULL, 3));
+#endif
     EXPECT_FALSE(TextOutA(NULL, 5, 5, "8", 1));
     EXPECT_TRUE(samePixels(before, read(s)));
 
