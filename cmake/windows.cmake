@@ -1,0 +1,77 @@
+# The Windows build, included by the top-level CMakeLists.txt when the target
+# system is Windows (cmake/mingw-i686.cmake): the saver as pomrivel.scr from
+# src/ and res/pomrivel.rc against the real Windows headers and libraries, and
+# the tests that use only Win32 calls. Nothing of platform/ is built: Windows
+# itself is the Win32 here. The tests run under Wine through CTest.
+
+enable_language(RC)
+# windres runs the script through the MinGW C preprocessor (which takes its
+# // comments) and finds the files the script names in res/.
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I ${PROJECT_SOURCE_DIR}/res")
+
+file(GLOB POMRIVEL_SAVER_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/*.cpp)
+set(POMRIVEL_RC ${PROJECT_SOURCE_DIR}/res/pomrivel.rc)
+# windres does not see the files a script names; list them so a changed
+# picture relinks the saver.
+file(GLOB POMRIVEL_RES_FILES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/res/*.bmp ${PROJECT_SOURCE_DIR}/res/*.wav
+     ${PROJECT_SOURCE_DIR}/res/*.ico)
+set_source_files_properties(${POMRIVEL_RC} PROPERTIES OBJECT_DEPENDS "${POMRIVEL_RES_FILES}")
+
+# The saver: a GUI program named as screensavers are.
+add_executable(pomrivel WIN32 ${POMRIVEL_SAVER_SOURCES} ${POMRIVEL_RC})
+target_include_directories(pomrivel PRIVATE ${PROJECT_SOURCE_DIR}/src)
+set_target_properties(pomrivel PROPERTIES SUFFIX ".scr" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
+enable_testing()
+
+# The executable itself: its format, its imports and its resources.
+add_test(NAME saver_binary COMMAND bash ${PROJECT_SOURCE_DIR}/tests/windows/binary.sh $<TARGET_FILE:pomrivel> ${POMRIVEL_RC})
+
+# Test programs run under Wine, in a 32-bit prefix of this build's own.
+set(POMRIVEL_WINE_RUN ${PROJECT_SOURCE_DIR}/scripts/wine-run.sh)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${POMRIVEL_WINE_RUN})
+
+# GoogleTest from Debian's sources (package googletest), built by the cross
+# compiler.
+set(POMRIVEL_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
+set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(${POMRIVEL_GOOGLETEST_SOURCE} googletest EXCLUDE_FROM_ALL)
+
+# One CTest entry per program: starting a program under Wine costs a second
+# or so, which one entry per test case would pay hundreds of times.
+function(pomrivel_windows_test name)
+  add_executable(${name} ${ARGN})
+  target_link_libraries(${name} PRIVATE gtest gtest_main)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES TIMEOUT 300)
+endfunction()
+
+# The drawing conformance tests: the same sources that check our layer,
+# here checking Windows' GDI as Wine implements it.
+set(gdi_tests objects bitmap blit stretch rectangle transparency text)
+list(TRANSFORM gdi_tests PREPEND ${PROJECT_SOURCE_DIR}/tests/platform/)
+list(TRANSFORM gdi_tests APPEND _test.cpp)
+pomrivel_windows_test(gdi_tests ${gdi_tests})
+target_include_directories(gdi_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests/platform)
+
+# The saver's modules: the sprite engine and its bitmap helpers, the
+# calendar, and the frame times the pacer gives at several uptimes. They link
+# the saver's own resources, as the saver does.
+add_library(saver STATIC ${POMRIVEL_SAVER_SOURCES})
+target_include_directories(saver PUBLIC ${PROJECT_SOURCE_DIR}/src)
+set(saver_tests bitmap_helpers sprite_course sprite_list sprite_paint sprite_record xdate frame_times)
+list(TRANSFORM saver_tests PREPEND ${PROJECT_SOURCE_DIR}/tests/src/)
+list(TRANSFORM saver_tests APPEND _test.cpp)
+pomrivel_windows_test(saver_tests ${saver_tests} ${POMRIVEL_RC})
+target_link_libraries(saver_tests PRIVATE saver)
+
+# The saver itself under Wine and Xvfb: its window and picture, its stop, its
+# boxes. It compares the picture with the native build's headless capture,
+# so it needs that build (POMRIVEL_NATIVE_BUILD, default build/).
+set(POMRIVEL_NATIVE_BUILD ${PROJECT_SOURCE_DIR}/build CACHE PATH "The native build, for pomrivel-capture")
+add_test(NAME saver_e2e
+  COMMAND bash ${PROJECT_SOURCE_DIR}/tests/windows/e2e.sh $<TARGET_FILE:pomrivel> ${POMRIVEL_NATIVE_BUILD}
+          ${CMAKE_CURRENT_BINARY_DIR}/e2e)
+set_tests_properties(saver_e2e PROPERTIES TIMEOUT 300 RUN_SERIAL ON)
