@@ -26,10 +26,8 @@ wine_run="$root/scripts/wine-run.sh"
 export POMRIVEL_WINEPREFIX="${POMRIVEL_WINEPREFIX:-$(dirname "$scr")/wineprefix}"
 export WINEPREFIX="$POMRIVEL_WINEPREFIX"
 
-# Rows of the screenshot that must equal the captured frame. Wine decodes
-# RLE8 absolute runs of 255 pixels wrongly and the upper band's bitmap has
-# some in rows up to 119, so those rows are reported, not required.
-exact_from=120
+# Rows of the screenshot that must equal the captured frame: all of them.
+exact_from=0
 exact_to=479
 
 rm -rf "$work"

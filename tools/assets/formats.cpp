@@ -88,9 +88,11 @@ Bytes encodeRle8(const Image& img) {
                 i += run;
                 continue;
             }
-            // A stretch of pixels up to the next run of three, at most 255.
+            // A stretch of pixels up to the next run of three, at most 254:
+            // 255 is legal, but Wine's decoder misreads the padding byte
+            // after an odd stretch of 255, so such stretches are avoided.
             int end = i;
-            while (end < w && end - i < 255 && runAt(end) < 3) ++end;
+            while (end < w && end - i < 254 && runAt(end) < 3) ++end;
             int len = end - i;
             if (len < 3) {
                 encodedRuns(i, end);
