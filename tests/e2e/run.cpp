@@ -22,9 +22,30 @@ namespace e2e {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// This process's folder for its runs' files, removed when the tests end.
+struct RunFolder {
+    fs::path path;
+    RunFolder() {
+        const char* base = std::getenv("TMPDIR");
+        path = fs::path(base ? base : "/tmp") / ("pomrivel-e2e-" + std::to_string(getpid()));
+    }
+    ~RunFolder() {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+};
+
+const fs::path& runFolder() {
+    static RunFolder folder;
+    return folder.path;
+}
+
+}  // namespace
+
 std::string freshDir(const std::string& name) {
-    const char* base = std::getenv("TMPDIR");
-    const fs::path dir = fs::path(base ? base : "/tmp") / ("pomrivel-e2e-" + std::to_string(getpid())) / name;
+    const fs::path dir = runFolder() / name;
     fs::remove_all(dir);
     fs::create_directories(dir);
     return dir.string();
