@@ -16,7 +16,7 @@ using namespace asset_test;
 
 namespace {
 
-struct BitmapSpec {
+struct StoredBitmap {
     const char* file;
     int width, height;
     std::uint32_t compression;  // 0 uncompressed, 1 RLE8
@@ -24,7 +24,7 @@ struct BitmapSpec {
     assets::Image (*make)();
 };
 
-const BitmapSpec kBitmaps[] = {
+const StoredBitmap kBitmaps[] = {
     {"walker.bmp", 107, 181, 0, 256, assets::makeWalker},   {"landscape.bmp", 640, 240, 1, 64, assets::makeUpperBand},
     {"meadow.bmp", 640, 240, 1, 64, assets::makeLowerBand}, {"trees.bmp", 640, 405, 0, 50, assets::makeTrees},
     {"sand.bmp", 640, 480, 0, 256, assets::makeSand},
@@ -37,24 +37,24 @@ Bitmap load(const char* file) {
 }  // namespace
 
 TEST(ResourceFiles, BitmapsHaveTheFixedSizesFormatsAndPalettes) {
-    for (const BitmapSpec& spec : kBitmaps) {
-        SCOPED_TRACE(spec.file);
-        const Bytes file = readFile(sourcePath(std::string("res/") + spec.file));
+    for (const StoredBitmap& stored : kBitmaps) {
+        SCOPED_TRACE(stored.file);
+        const Bytes file = readFile(sourcePath(std::string("res/") + stored.file));
         const Bitmap bm = readBitmap(file);
         ASSERT_EQ(bm.error, "");
         EXPECT_EQ(bm.fileSize, file.size());
-        EXPECT_EQ(bm.offBits, 14 + 40 + 4 * spec.colours);
+        EXPECT_EQ(bm.offBits, 14 + 40 + 4 * stored.colours);
         EXPECT_EQ(bm.headerSize, 40u);
-        EXPECT_EQ(bm.width, spec.width);
-        EXPECT_EQ(bm.height, spec.height);  // positive: rows bottom-up
+        EXPECT_EQ(bm.width, stored.width);
+        EXPECT_EQ(bm.height, stored.height);  // positive: rows bottom-up
         EXPECT_EQ(bm.planes, 1u);
         EXPECT_EQ(bm.bitCount, 8u);
-        EXPECT_EQ(bm.compression, spec.compression);
-        EXPECT_EQ(bm.clrUsed, spec.colours);
+        EXPECT_EQ(bm.compression, stored.compression);
+        EXPECT_EQ(bm.clrUsed, stored.colours);
         EXPECT_TRUE(bm.paletteReservedZero);
         EXPECT_EQ(bm.sizeImage, file.size() - bm.offBits);
-        if (spec.compression == 0) {
-            EXPECT_EQ(bm.sizeImage, static_cast<std::uint32_t>((spec.width + 3) / 4 * 4 * spec.height));
+        if (stored.compression == 0) {
+            EXPECT_EQ(bm.sizeImage, static_cast<std::uint32_t>((stored.width + 3) / 4 * 4 * stored.height));
         }
     }
 }
@@ -62,11 +62,11 @@ TEST(ResourceFiles, BitmapsHaveTheFixedSizesFormatsAndPalettes) {
 // Also proves the RLE8 encoder: the strict decoder must give back exactly
 // the generator's picture, right way up.
 TEST(ResourceFiles, EveryBitmapHoldsItsPictureRightWayUp) {
-    for (const BitmapSpec& spec : kBitmaps) {
-        SCOPED_TRACE(spec.file);
-        const Bitmap bm = load(spec.file);
+    for (const StoredBitmap& stored : kBitmaps) {
+        SCOPED_TRACE(stored.file);
+        const Bitmap bm = load(stored.file);
         ASSERT_EQ(bm.error, "");
-        const assets::Image img = spec.make();
+        const assets::Image img = stored.make();
         ASSERT_EQ(bm.pixels.size(), img.pixels.size());
         EXPECT_TRUE(bm.pixels == img.pixels);
         ASSERT_EQ(bm.palette.size(), img.palette.size());
@@ -77,9 +77,9 @@ TEST(ResourceFiles, EveryBitmapHoldsItsPictureRightWayUp) {
 }
 
 TEST(ResourceFiles, KeyColourIsOnePaletteEntryInTheKeyedLayersAndAbsentElsewhere) {
-    for (const BitmapSpec& spec : kBitmaps) {
-        SCOPED_TRACE(spec.file);
-        const Bitmap bm = load(spec.file);
+    for (const StoredBitmap& stored : kBitmaps) {
+        SCOPED_TRACE(stored.file);
+        const Bitmap bm = load(stored.file);
         ASSERT_EQ(bm.error, "");
         std::set<int> keyEntries;
         for (std::size_t i = 0; i < bm.palette.size(); ++i) {
@@ -87,7 +87,7 @@ TEST(ResourceFiles, KeyColourIsOnePaletteEntryInTheKeyedLayersAndAbsentElsewhere
         }
         std::size_t keyed = 0;
         for (std::uint8_t p : bm.pixels) keyed += keyEntries.count(p);
-        const bool layered = std::string(spec.file) == "walker.bmp" || std::string(spec.file) == "trees.bmp";
+        const bool layered = std::string(stored.file) == "walker.bmp" || std::string(stored.file) == "trees.bmp";
         if (layered) {
             // One entry only, so no opaque pixel can be the key by accident;
             // and the layer really is partly transparent and partly not.
