@@ -7,6 +7,7 @@
 // antialiasing unless antialiasing is asked for, so every pixel text touches
 // is exactly the text colour, and each font keeps the glyphs it has rendered.
 #include "gdi/objects.h"
+#include "gdi/raster.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -484,45 +485,13 @@ void Font::metrics(TEXTMETRICA& tm) const {
     tm.tmCharSet = ANSI_CHARSET;
 }
 
-// The font a context draws with: its selected font, or the system font.
+// The font a context draws with: its selected font, or the stock system font.
 Font* fontOf(const DeviceContext& dc) {
     if (auto* f = dynamic_cast<Font*>(dc.font)) return f;
-    // The same request as the stock SYSTEM_FONT: a bold sans-serif face in a
-    // 16-pixel cell.
-    static const std::unique_ptr<Font> fallback = [] {
-        LOGFONTA request{};
-        request.lfHeight = 16;
-        request.lfWeight = FW_BOLD;
-        request.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
-        std::strcpy(request.lfFaceName, "System");
-        return Font::open(request);
-    }();
-    return fallback.get();
+    return dynamic_cast<Font*>(findObject(GetStockObject(SYSTEM_FONT)));
 }
 
 // ---- Drawing -----------------------------------------------------------
-
-// Fills [x0, x1) x [y0, y1), clipped to the surface.
-void fillBox(Surface& s, std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1, std::uint32_t pixel,
-             bool bit) {
-    x0 = std::max<std::int64_t>(x0, 0);
-    y0 = std::max<std::int64_t>(y0, 0);
-    x1 = std::min<std::int64_t>(x1, s.width());
-    y1 = std::min<std::int64_t>(y1, s.height());
-    if (x0 >= x1 || y0 >= y1) return;
-    const int left = static_cast<int>(x0), right = static_cast<int>(x1);
-    for (int y = static_cast<int>(y0); y < static_cast<int>(y1); ++y) {
-        if (s.format() == PixelFormat::Rgb32) {
-            std::fill(s.rgbRow(y) + left, s.rgbRow(y) + right, pixel);
-        } else {
-            std::uint8_t* row = s.row(y);
-            for (int x = left; x < right; ++x) {
-                const std::uint8_t mask = static_cast<std::uint8_t>(0x80 >> (x & 7));
-                row[x >> 3] = bit ? (row[x >> 3] | mask) : (row[x >> 3] & ~mask);
-            }
-        }
-    }
-}
 
 inline std::uint32_t blend(std::uint32_t dst, std::uint32_t src, unsigned a) {
     const unsigned na = 255 - a;
@@ -626,8 +595,7 @@ BOOL WINAPI TextOutA(HDC hdc, int x, int y, LPCSTR lpString, int c) {
     const std::int64_t width = needExtent ? font->extent(text, n) : 0;
 
     if (dc->bkMode == OPAQUE) {
-        fillBox(surface, left, top, left + width, top + font->cellHeight(), pixelFromColor(dc->bkColor),
-                monoBitFromColor(dc->bkColor));
+        fillRect(surface, left, top, left + width, top + font->cellHeight(), dc->bkColor);
     }
     std::int64_t pen = left;
     for (std::size_t i = 0; i < n; ++i) {
@@ -638,11 +606,11 @@ BOOL WINAPI TextOutA(HDC hdc, int x, int y, LPCSTR lpString, int c) {
     // Underline and strikeout run across the whole text, over the glyphs.
     if (font->underlined()) {
         const Stroke u = font->underline();
-        fillBox(surface, left, top + u.top, left + width, top + u.top + u.thickness, textPixel, textBit);
+        fillRect(surface, left, top + u.top, left + width, top + u.top + u.thickness, dc->textColor);
     }
     if (font->struckOut()) {
         const Stroke s = font->strikeout();
-        fillBox(surface, left, top + s.top, left + width, top + s.top + s.thickness, textPixel, textBit);
+        fillRect(surface, left, top + s.top, left + width, top + s.top + s.thickness, dc->textColor);
     }
     if (n > 0) dc->drawn();
     return TRUE;
