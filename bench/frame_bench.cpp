@@ -17,6 +17,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "memcpy_baseline.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
@@ -133,16 +135,6 @@ void BM_Frame(benchmark::State& state) {
 }
 BENCHMARK(BM_Frame)->Name("BM_Frame/640x480");
 
-void BM_Memcpy(benchmark::State& state) {
-    std::vector<std::uint8_t> from(kFrameBytes), to(kFrameBytes);
-    for (std::size_t i = 0; i < from.size(); ++i) from[i] = static_cast<std::uint8_t>(i * 131 + 7);
-    for (auto _ : state) {
-        std::memcpy(to.data(), from.data(), from.size());
-        benchmark::DoNotOptimize(to.data());
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(state.iterations() * kFrameBytes);
-}
-BENCHMARK(BM_Memcpy)->Name("BM_Memcpy/640x480");
+BENCHMARK_CAPTURE(BM_Memcpy, 640x480, 640, 480);
 
 }  // namespace

@@ -10,6 +10,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "memcpy_baseline.h"
+
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -82,17 +84,6 @@ std::int64_t colourBytes(int w, int h) { return std::int64_t{w} * h * 4; }
 
 // ---- memcpy baselines ---------------------------------------------------
 
-void BM_Memcpy(benchmark::State& state, int w, int h) {
-    const std::size_t n = static_cast<std::size_t>(w) * h;
-    std::vector<std::uint32_t> src = patternPixels(w, h);
-    std::vector<std::uint32_t> dst(n);
-    for (auto _ : state) {
-        std::memcpy(dst.data(), src.data(), n * sizeof(std::uint32_t));
-        benchmark::DoNotOptimize(dst.data());
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(state.iterations() * colourBytes(w, h));
-}
 BENCHMARK_CAPTURE(BM_Memcpy, 640x480, 640, 480);
 BENCHMARK_CAPTURE(BM_Memcpy, 640x405, 640, 405);
 BENCHMARK_CAPTURE(BM_Memcpy, 1920x1080, 1920, 1080);
