@@ -1,6 +1,7 @@
 // The small Win32 program on the headless backend: it opens its window,
 // draws, and a key release shows its box and ends it.
 #include "run.h"
+#include "support/png.h"
 
 #include <gtest/gtest.h>
 
@@ -24,11 +25,11 @@ TEST(HelloWin32, RunsOnTheHeadlessBackendUntilAKeyIsReleased) {
     // moves 4 pixels a frame.
     const auto files = e2e::pngFiles(frames);
     ASSERT_GE(files.size(), 3u);
-    const e2e::Image first = e2e::readPng(files[1]);
-    const e2e::Image later = e2e::readPng(files[2]);
+    const test_support::Image first = test_support::readPng(files[1]);
+    const test_support::Image later = test_support::readPng(files[2]);
     ASSERT_EQ(first.width, 320);
     ASSERT_EQ(first.height, 240);
-    auto barLeft = [](const e2e::Image& img) {
+    auto barLeft = [](const test_support::Image& img) {
         for (int x = 0; x < img.width; ++x)
             if (img.at(x, 120) == 0x28A0FAu) return x;
         return -1;

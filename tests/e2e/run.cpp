@@ -1,7 +1,5 @@
 #include "run.h"
 
-#include <png.h>
-
 #include <algorithm>
 #include <chrono>
 #include <csignal>
@@ -165,22 +163,6 @@ std::vector<std::string> pngFiles(const std::string& dir) {
         if (entry.path().extension() == ".png") files.push_back(entry.path().string());
     std::sort(files.begin(), files.end());
     return files;
-}
-
-Image readPng(const std::string& path) {
-    Image image;
-    png_image png{};
-    png.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&png, path.c_str())) return image;
-    png.format = PNG_FORMAT_RGB;
-    std::vector<png_byte> rgb(PNG_IMAGE_SIZE(png));
-    if (!png_image_finish_read(&png, nullptr, rgb.data(), 0, nullptr)) return image;
-    image.width = static_cast<int>(png.width);
-    image.height = static_cast<int>(png.height);
-    image.pixels.resize(static_cast<std::size_t>(image.width) * image.height);
-    for (std::size_t i = 0; i < image.pixels.size(); ++i)
-        image.pixels[i] = (std::uint32_t{rgb[3 * i]} << 16) | (std::uint32_t{rgb[3 * i + 1]} << 8) | rgb[3 * i + 2];
-    return image;
 }
 
 std::vector<std::string> traceLines(const std::string& trace, const std::string& prefix) {

@@ -3,7 +3,6 @@
 // frames it captured.
 #pragma once
 
-#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -52,15 +51,6 @@ std::string freshDir(const std::string& name);
 
 // The PNG files in a folder, sorted by name.
 std::vector<std::string> pngFiles(const std::string& dir);
-
-struct Image {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint32_t> pixels;  // 0x00RRGGBB, row by row
-    std::uint32_t at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
-};
-// Reads an 8-bit RGB or RGBA PNG; an empty image if it cannot.
-Image readPng(const std::string& path);
 
 // Lines of a trace that begin with `prefix`.
 std::vector<std::string> traceLines(const std::string& trace, const std::string& prefix);

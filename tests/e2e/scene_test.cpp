@@ -7,6 +7,7 @@
 //
 //   build/pomrivel-capture --frames 3 --every 1500 --out tests/e2e/reference
 #include "run.h"
+#include "support/png.h"
 
 #include <gtest/gtest.h>
 
@@ -55,7 +56,7 @@ std::string shellOutput(const std::string& command, int& status) {
     return text.str();
 }
 
-int keyedPixels(const e2e::Image& image) {
+int keyedPixels(const test_support::Image& image) {
     int n = 0;
     for (std::uint32_t p : image.pixels) n += p == kKey;
     return n;
@@ -63,7 +64,7 @@ int keyedPixels(const e2e::Image& image) {
 
 // Rows 340 and below: the walker never comes down that far, so they show
 // the scene's backdrop alone (the lower band and the tree's foot, or sand).
-bool sameLowerRows(const e2e::Image& a, const e2e::Image& b) {
+bool sameLowerRows(const test_support::Image& a, const test_support::Image& b) {
     if (a.width != b.width || a.height != b.height || a.height < 480) return false;
     for (int y = 340; y < a.height; ++y)
         for (int x = 0; x < a.width; ++x)
@@ -106,7 +107,7 @@ TEST(Capture, WritesTheChosenFramesAndNoOthers) {
     EXPECT_EQ(names(e2e::pngFiles(dir)),
               (std::vector<std::string>{"frame-000011.png", "frame-000016.png", "frame-000021.png"}));
     for (const std::string& f : e2e::pngFiles(dir)) {
-        const e2e::Image image = e2e::readPng(f);
+        const test_support::Image image = test_support::readPng(f);
         EXPECT_EQ(image.width, 640) << f;
         EXPECT_EQ(image.height, 480) << f;
     }
@@ -118,14 +119,14 @@ TEST(Capture, WritesTheChosenFramesAndNoOthers) {
 TEST(Capture, TheSaverSwitchesALargerScreenTo640x480UnlessItKeepsTheMode) {
     const std::string switched = e2e::freshDir("switched");
     ASSERT_EQ(capture({"--size", "800x600", "--out", switched}).status, 0);
-    const e2e::Image a = e2e::readPng(frameFile(switched, 2));
+    const test_support::Image a = test_support::readPng(frameFile(switched, 2));
     EXPECT_EQ(a.width, 640);
     EXPECT_EQ(a.height, 480);
 
     const std::string kept = e2e::freshDir("kept");
     const e2e::Result r = capture({"--size", "800x600", "--keep-mode", "--out", kept});
     ASSERT_EQ(r.status, 0) << r.trace;
-    const e2e::Image b = e2e::readPng(frameFile(kept, 2));
+    const test_support::Image b = test_support::readPng(frameFile(kept, 2));
     ASSERT_EQ(b.width, 800);
     ASSERT_EQ(b.height, 600);
     // The same scene, with nothing drawn beyond its 640 x 480 pictures but
@@ -151,7 +152,7 @@ TEST(Capture, ARunAcrossTheTickCountWrapShowsTheSameFrames) {
     ASSERT_EQ(files.size(), 4u);
     for (const std::string& f : files) {
         const std::string name = std::filesystem::path(f).filename().string();
-        EXPECT_EQ(e2e::readPng(f).pixels, e2e::readPng(normal + "/" + name).pixels) << name;
+        EXPECT_EQ(test_support::readPng(f).pixels, test_support::readPng(normal + "/" + name).pixels) << name;
     }
 }
 
@@ -164,8 +165,8 @@ TEST(SceneFrames, MatchTheReferencePictures) {
     const std::string dir = e2e::freshDir("reference-run");
     ASSERT_EQ(capture({"--frames", "3", "--every", "1500", "--out", dir}).status, 0);
     for (int n : {2, 1502, 3002}) {
-        const e2e::Image got = e2e::readPng(frameFile(dir, n));
-        const e2e::Image want = e2e::readPng(frameFile(POMRIVEL_REFERENCE_DIR, n));
+        const test_support::Image got = test_support::readPng(frameFile(dir, n));
+        const test_support::Image want = test_support::readPng(frameFile(POMRIVEL_REFERENCE_DIR, n));
         ASSERT_EQ(want.width, 640) << "no reference for picture " << n;
         ASSERT_EQ(got.width, want.width);
         ASSERT_EQ(got.height, want.height);
@@ -176,8 +177,8 @@ TEST(SceneFrames, MatchTheReferencePictures) {
 }
 
 TEST(SceneFrames, NeverShowTheKeyColourAndSwitchAtTheThirdAndSixthArrival) {
-    const e2e::Image landscape = e2e::readPng(frameFile(POMRIVEL_REFERENCE_DIR, 2));
-    const e2e::Image sand = e2e::readPng(frameFile(POMRIVEL_REFERENCE_DIR, 3002));
+    const test_support::Image landscape = test_support::readPng(frameFile(POMRIVEL_REFERENCE_DIR, 2));
+    const test_support::Image sand = test_support::readPng(frameFile(POMRIVEL_REFERENCE_DIR, 3002));
     ASSERT_EQ(landscape.height, 480);
     ASSERT_EQ(sand.height, 480);
     ASSERT_FALSE(sameLowerRows(landscape, sand));
@@ -190,7 +191,7 @@ TEST(SceneFrames, NeverShowTheKeyColourAndSwitchAtTheThirdAndSixthArrival) {
     ASSERT_EQ(files.size(), 62u);
     for (int i = 0; i < 62; ++i) {
         const int n = 1 + 97 * i;  // the saver's frame
-        const e2e::Image image = e2e::readPng(frameFile(sweep, n + 1));
+        const test_support::Image image = test_support::readPng(frameFile(sweep, n + 1));
         ASSERT_EQ(image.width, 640) << n;
         EXPECT_EQ(keyedPixels(image), 0) << "frame " << n;
         const bool sandShown = n >= 2764 && n < 5728;
@@ -206,8 +207,8 @@ TEST(SceneFrames, NeverShowTheKeyColourAndSwitchAtTheThirdAndSixthArrival) {
     for (const Edge& e : {Edge{2763, false, true}, Edge{5727, true, false}}) {
         const std::string dir = e2e::freshDir("edge-" + std::to_string(e.first));
         ASSERT_EQ(capture({"--first", std::to_string(e.first), "--frames", "2", "--out", dir}).status, 0);
-        const e2e::Image before = e2e::readPng(frameFile(dir, e.first + 1));
-        const e2e::Image after = e2e::readPng(frameFile(dir, e.first + 2));
+        const test_support::Image before = test_support::readPng(frameFile(dir, e.first + 1));
+        const test_support::Image after = test_support::readPng(frameFile(dir, e.first + 2));
         EXPECT_TRUE(sameLowerRows(before, e.sandBefore ? sand : landscape)) << "picture " << e.first + 1;
         EXPECT_TRUE(sameLowerRows(after, e.sandAfter ? sand : landscape)) << "picture " << e.first + 2;
         EXPECT_EQ(keyedPixels(before) + keyedPixels(after), 0);

@@ -1,7 +1,7 @@
 // The saver and the small Win32 program on the SDL backend, on a private X
 // server: they open their window, present, and stop on a real key release.
 #include "run.h"
-#include "xvfb.h"
+#include "support/xvfb.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@ namespace {
 // renderer here: Mesa's GL driver, unloaded at exit, leaves allocations that
 // the sanitizer build would report, and the saver's side is the same either
 // way (the backend's own tests cover the GL path).
-std::map<std::string, std::string> onSdl(const e2e::Xvfb& x) {
+std::map<std::string, std::string> onSdl(const test_support::Xvfb& x) {
     return {{"POMRIVEL_BACKEND", "sdl"},
             {"DISPLAY", x.display()},
             {"SDL_RENDER_DRIVER", "software"},
@@ -23,13 +23,13 @@ std::map<std::string, std::string> onSdl(const e2e::Xvfb& x) {
 }
 
 TEST(OnADisplay, TheSaverRunsAndStopsOnAKeyRelease) {
-    e2e::Xvfb x;
+    test_support::Xvfb x;
     if (x.display().empty()) GTEST_SKIP() << "no X server could be started (is Xvfb installed?)";
     e2e::Process saver(POMRIVEL, {"/s"}, onSdl(x));
     ASSERT_TRUE(saver.waitForTrace("caption \"Frames Per Second:")) << saver.trace();
     // Showing frames: the caption counts them once a second.
     ASSERT_TRUE(saver.waitForTrace("caption \"Frames Per Second: 4")) << saver.trace();
-    ASSERT_EQ(e2e::onDisplay(x.display(), "xdotool key space"), 0);
+    ASSERT_EQ(test_support::onDisplay(x.display(), "xdotool key space"), 0);
     const e2e::Result r = saver.wait(5000);
     ASSERT_TRUE(r.finished) << r.trace;
     EXPECT_EQ(r.status, 0);
@@ -38,14 +38,14 @@ TEST(OnADisplay, TheSaverRunsAndStopsOnAKeyRelease) {
 }
 
 TEST(OnADisplay, TheWin32ProgramRunsAndEndsOnAKeyRelease) {
-    e2e::Xvfb x;
+    test_support::Xvfb x;
     if (x.display().empty()) GTEST_SKIP() << "no X server could be started (is Xvfb installed?)";
     e2e::Process hello(HELLO_WIN32, {}, onSdl(x));
     ASSERT_TRUE(hello.waitForTrace("window shown \"Hello\"")) << hello.trace();
-    ASSERT_EQ(e2e::onDisplay(x.display(), "xdotool key space"), 0);
+    ASSERT_EQ(test_support::onDisplay(x.display(), "xdotool key space"), 0);
     // Its goodbye box is open until answered.
     ASSERT_TRUE(hello.waitForTrace("messagebox caption=\"Hello\"")) << hello.trace();
-    e2e::onDisplay(x.display(), "xdotool search --sync --limit 1 --name '^Hello$' >/dev/null; xdotool key Return");
+    test_support::onDisplay(x.display(), "xdotool search --sync --limit 1 --name '^Hello$' >/dev/null; xdotool key Return");
     const e2e::Result r = hello.wait(5000);
     ASSERT_TRUE(r.finished) << r.trace;
     EXPECT_EQ(r.status, 3) << r.trace;

@@ -6,12 +6,12 @@
 #include "backend/png.h"
 #include "backend/sdl/sdl.h"
 #include "gdi/objects.h"
+#include "support/png.h"
+#include "support/xvfb.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <png.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -91,35 +91,6 @@ struct TempDir {
 };
 
 // Reads a PNG back with libpng: 8-bit RGB pixels as 0x00RRGGBB.
-struct PngImage {
-    bool ok = false;
-    bool rgb8 = false;  // the file itself is 8-bit RGB without alpha
-    int width = 0, height = 0;
-    std::vector<std::uint32_t> pixels;
-};
-
-PngImage readPng(const fs::path& path) {
-    PngImage out;
-    // IHDR: bit depth at byte 24, colour type at byte 25 (2: RGB).
-    std::ifstream in(path, std::ios::binary);
-    unsigned char header[26] = {};
-    if (!in.read(reinterpret_cast<char*>(header), sizeof header)) return out;
-    out.rgb8 = header[24] == 8 && header[25] == 2;
-
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return out;
-    image.format = PNG_FORMAT_RGB;
-    std::vector<png_byte> bytes(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, bytes.data(), 0, nullptr)) return out;
-    out.width = static_cast<int>(image.width);
-    out.height = static_cast<int>(image.height);
-    for (std::size_t i = 0; i + 2 < bytes.size(); i += 3)
-        out.pixels.push_back(std::uint32_t{bytes[i]} << 16 | std::uint32_t{bytes[i + 1]} << 8 | bytes[i + 2]);
-    out.ok = true;
-    return out;
-}
-
 // ---- The virtual clock ----
 
 TEST(HeadlessClock, MovesOnlyOnIdlePollsAndWrapsThe32BitTickCount) {
@@ -390,8 +361,8 @@ TEST(Png, WritesEightBitRgbThatReadsBackPixelForPixel) {
         for (int x = 0; x < 5; ++x)
             colour.rgbRow(y)[x] = static_cast<std::uint32_t>(0x010203 * (y * 5 + x) + 0x400000 * x) & 0xFFFFFFu;
     ASSERT_TRUE(platform::backend::writePng((dir.path / "c.png").string(), colour));
-    const PngImage c = readPng(dir.path / "c.png");
-    ASSERT_TRUE(c.ok);
+    const test_support::Image c = test_support::readPng(dir.path / "c.png");
+    ASSERT_FALSE(c.empty());
     EXPECT_TRUE(c.rgb8);
     ASSERT_EQ(c.width, 5);
     ASSERT_EQ(c.height, 3);
@@ -404,8 +375,8 @@ TEST(Png, WritesEightBitRgbThatReadsBackPixelForPixel) {
     mono.row(0)[0] = 0x80;  // pixel 0
     mono.row(1)[1] = 0x40;  // pixel 9
     ASSERT_TRUE(platform::backend::writePng((dir.path / "m.png").string(), mono));
-    const PngImage m = readPng(dir.path / "m.png");
-    ASSERT_TRUE(m.ok);
+    const test_support::Image m = test_support::readPng(dir.path / "m.png");
+    ASSERT_FALSE(m.empty());
     EXPECT_EQ(m.pixels[0], 0xFFFFFFu);
     EXPECT_EQ(m.pixels[1], 0u);
     EXPECT_EQ(m.pixels[19], 0xFFFFFFu);
@@ -436,8 +407,8 @@ TEST(HeadlessCapture, WritesTheChosenPresentsOfVisibleWindows) {
     for (std::uint32_t n : {3u, 6u}) {
         char name[32];
         std::snprintf(name, sizeof name, "frame-%06u.png", n);
-        const PngImage png = readPng(out / name);
-        ASSERT_TRUE(png.ok) << name;
+        const test_support::Image png = test_support::readPng(out / name);
+        ASSERT_FALSE(png.empty()) << name;
         EXPECT_EQ(png.width, 8);
         EXPECT_EQ(png.pixels[47], n) << "the frame of that present";
     }
@@ -520,32 +491,12 @@ protected:
             const char* value = std::getenv(name);
             savedEnv_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
         }
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        xvfb_ = fork();
-        if (xvfb_ == 0) {
-            close(fds[0]);
-            const int devnull = ::open("/dev/null", O_WRONLY);
-            if (devnull >= 0) dup2(devnull, STDERR_FILENO), dup2(devnull, STDOUT_FILENO), close(devnull);
-            const std::string fd = std::to_string(fds[1]);
-            // -noreset: an X server resets when its last client leaves and
-            // refuses connections meanwhile; the tests reconnect at once.
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-                   "-noreset", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        std::string number;
-        pollfd p{fds[0], POLLIN, 0};
-        char c;
-        while (xvfb_ > 0 && poll(&p, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-        close(fds[0]);
-        if (!number.empty()) {
-            setenv("DISPLAY", (":" + number).c_str(), 1);
+        server_ = std::make_unique<test_support::Xvfb>("1024x768x24");
+        if (!server_->display().empty()) {
+            setenv("DISPLAY", server_->display().c_str(), 1);
             ownServer_ = true;
-        } else {
-            stopServer();
-            if (!std::getenv("DISPLAY")) skip_ = "no X server: Xvfb could not start and DISPLAY is not set";
+        } else if (!std::getenv("DISPLAY")) {
+            skip_ = "no X server: Xvfb could not start and DISPLAY is not set";
         }
         setenv("SDL_VIDEODRIVER", "x11", 1);
 #if defined(__SANITIZE_ADDRESS__)
@@ -558,7 +509,7 @@ protected:
     }
 
     static void TearDownTestSuite() {
-        stopServer();
+        server_.reset();
         for (const auto& [name, value] : savedEnv_) {
             if (value)
                 setenv(name.c_str(), value->c_str(), 1);
@@ -607,19 +558,11 @@ protected:
     }
 
     std::unique_ptr<platform::backend::SdlBackend> backend_;
-    static inline pid_t xvfb_ = -1;
+    static inline std::unique_ptr<test_support::Xvfb> server_;
     static inline bool ownServer_ = false;
     static inline std::string skip_;
     static inline std::vector<std::pair<std::string, std::optional<std::string>>> savedEnv_;
 
-private:
-    static void stopServer() {
-        if (xvfb_ > 0) {
-            kill(xvfb_, SIGTERM);
-            waitpid(xvfb_, nullptr, 0);
-        }
-        xvfb_ = -1;
-    }
 };
 
 TEST_F(SdlOnX, ModesAreEmulatedAndTheFrameIsLetterboxedOnTheRealScreen) {

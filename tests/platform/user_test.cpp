@@ -3,7 +3,7 @@
 // presentation and display modes.
 #include <windows.h>
 
-#include "backend/headless/headless.h"
+#include "support/headless.h"
 
 #include <gtest/gtest.h>
 
@@ -38,12 +38,7 @@ std::vector<UINT> seenMessages(std::initializer_list<UINT> interesting) {
 
 class User : public ::testing::Test {
 protected:
-    HeadlessBackend* start(HeadlessConfig config = {}) {
-        auto backend = platform::backend::makeHeadlessBackend(config);
-        HeadlessBackend* raw = backend.get();
-        platform::backend::install(std::move(backend));
-        return raw;
-    }
+    HeadlessBackend* start(const HeadlessConfig& config = {}) { return test_support::installHeadless(config); }
 
     HWND makeWindow(DWORD style = WS_POPUP, UINT classStyle = CS_DBLCLKS) {
         // Registered once per process; later tests reuse the class.

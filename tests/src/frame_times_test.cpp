@@ -21,7 +21,7 @@
 #ifdef _WIN32
 #include <cstring>
 #else
-#include "backend/headless/headless.h"
+#include "support/headless.h"
 #include "child.h"
 #endif
 
@@ -68,14 +68,9 @@ public:
         platform::backend::HeadlessConfig config;
         config.uptime = uptime;
         config.step = 1;
-        auto backend = platform::backend::makeHeadlessBackend(config);
-        backend_ = backend.get();
-        platform::backend::install(std::move(backend));
+        backend_ = test_support::installHeadless(config);
     }
-    void tick() {
-        platform::backend::Event e;
-        backend_->pollEvent(e);
-    }
+    void tick() { test_support::idlePoll(backend_); }
 
 private:
     platform::backend::HeadlessBackend* backend_ = nullptr;

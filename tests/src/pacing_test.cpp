@@ -3,7 +3,7 @@
 // the time value loses resolution, and the 32-bit tick count's wrap.
 #include <windows.h>
 
-#include "backend/headless/headless.h"
+#include "support/headless.h"
 #include "child.h"
 #include "xgraphics.h"
 
@@ -23,18 +23,11 @@ HeadlessBackend* startClock(std::uint64_t uptime) {
     HeadlessConfig config;
     config.uptime = uptime;
     config.step = 1;
-    auto backend = platform::backend::makeHeadlessBackend(config);
-    HeadlessBackend* raw = backend.get();
-    platform::backend::install(std::move(backend));
-    return raw;
+    return test_support::installHeadless(config);
 }
 
-// One idle poll: the virtual clock moves on by a millisecond, as on every
-// pass of the frame loop that finds no message.
-void tick(HeadlessBackend* b) {
-    Event e;
-    b->pollEvent(e);
-}
+// The frame loop's pass that finds no message: a millisecond on.
+void tick(HeadlessBackend* b) { test_support::idlePoll(b); }
 
 // The tick counts at which frames come due at `rate` frames per second,
 // polling as the frame loop does, until `frames` frames have come.

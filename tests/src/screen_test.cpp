@@ -5,7 +5,7 @@
 // compared with the scene composed by hand from the bitmaps.
 #include <windows.h>
 
-#include "backend/headless/headless.h"
+#include "support/headless.h"
 #include "screen.h"
 #include "xsavermain.h"
 #include "xsprite.h"
@@ -36,7 +36,7 @@ protected:
     void SetUp() override {
         HeadlessConfig config;
         config.localTime = SYSTEMTIME{2003, 6, 0, 13, 23, 59, 58, 500};
-        platform::backend::install(platform::backend::makeHeadlessBackend(config));
+        test_support::installHeadless(config);
         hInst = GetModuleHandleA(nullptr);
         WNDCLASSA wc{};
         wc.lpfnWndProc = DefWindowProcA;

@@ -3,7 +3,7 @@
 // on the headless backend.
 #include <windows.h>
 
-#include "backend/headless/headless.h"
+#include "support/headless.h"
 #include "child.h"
 #include "xsavermain.h"
 #include "xsprite.h"
@@ -27,9 +27,7 @@ void openSaverWindow(HeadlessConfig config = {}) {
     config.cursor = POINT{0, 0};
     // Tests before this one in the same process may have left sprites to paint.
     maxSpriteStack = 0;
-    auto backend = platform::backend::makeHeadlessBackend(config);
-    gBackend = backend.get();
-    platform::backend::install(std::move(backend));
+    gBackend = test_support::installHeadless(config);
     hInst = GetModuleHandleA(nullptr);
     WNDCLASSA wc{};
     wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;

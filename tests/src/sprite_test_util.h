@@ -21,7 +21,7 @@
 #include "xsprite.h"
 
 #ifndef _WIN32
-#include "backend/headless/headless.h"
+#include "support/headless.h"
 #endif
 
 namespace sprite_test {
@@ -176,7 +176,7 @@ class SpriteTest : public ::testing::Test {
 protected:
     void SetUp() override {
 #ifndef _WIN32
-        platform::backend::install(platform::backend::makeHeadlessBackend({}));
+        test_support::installHeadless();
 #endif
         WNDCLASSA wc{};
         wc.lpfnWndProc = DefWindowProcA;

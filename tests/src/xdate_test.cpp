@@ -11,7 +11,7 @@
 #include <cstdlib>
 
 #ifndef _WIN32
-#include "backend/headless/headless.h"
+#include "support/headless.h"
 
 using platform::backend::Event;
 using platform::backend::HeadlessBackend;
@@ -118,17 +118,11 @@ HeadlessBackend* clockAt(WORD year, WORD month, WORD day, WORD hour, WORD minute
     HeadlessConfig config;
     config.localTime = SYSTEMTIME{year, month, 0, day, hour, minute, second, ms};
     config.step = 1;
-    auto backend = platform::backend::makeHeadlessBackend(config);
-    HeadlessBackend* raw = backend.get();
-    platform::backend::install(std::move(backend));
-    return raw;
+    return test_support::installHeadless(config);
 }
 
 // One idle poll: the clock moves on by a millisecond.
-void tick(HeadlessBackend* b) {
-    Event e;
-    b->pollEvent(e);
-}
+void tick(HeadlessBackend* b) { test_support::idlePoll(b); }
 
 TEST(Readings, DaysUntilCountsFromTodayAndStaysZeroFromTheTargetOn) {
     struct Case {

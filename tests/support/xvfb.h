@@ -3,12 +3,12 @@
 
 #include <string>
 
-namespace e2e {
+namespace test_support {
 
 class Xvfb {
 public:
-    // Starts Xvfb on a free display number with one screen of the given
-    // size; display() is empty when no server could be started.
+    // Starts Xvfb with one screen of the given size on a display number it
+    // picks itself; display() (":N") is empty when no server could start.
     explicit Xvfb(const std::string& screen = "1024x768x24");
     ~Xvfb();
     Xvfb(const Xvfb&) = delete;
@@ -24,4 +24,4 @@ private:
 // Runs a command line through the shell with DISPLAY set; its exit status.
 int onDisplay(const std::string& display, const std::string& command);
 
-}  // namespace e2e
+}  // namespace test_support
