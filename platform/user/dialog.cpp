@@ -54,17 +54,13 @@ SIZE baseUnits(HFONT font) {
     return units;
 }
 
-// The font every dialog draws with, made once.
+// The font a dialog's template asks for, in points at 96 pixels an inch.
 HFONT dialogFont(const DialogTemplate& t) {
-    static HFONT font = [&t] {
-        const int points = t.pointSize ? t.pointSize : 8;
-        const int height = -(points * 96 + 36) / 72;
-        return CreateFontA(height, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, 0, 0, DEFAULT_QUALITY,
-                           VARIABLE_PITCH | FF_SWISS, t.font.empty() ? "MS Sans Serif" : t.font.c_str());
-    }();
-    return font;
+    const int points = t.pointSize ? t.pointSize : 8;
+    const int height = -(points * 96 + 36) / 72;
+    return CreateFontA(height, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, 0, 0, DEFAULT_QUALITY,
+                       VARIABLE_PITCH | FF_SWISS, t.font.empty() ? "MS Sans Serif" : t.font.c_str());
 }
-HFONT gDialogFont = nullptr;
 
 void fill(HDC dc, int l, int t, int r, int b, COLORREF color) {
     HBRUSH brush = CreateSolidBrush(color);
@@ -206,7 +202,7 @@ namespace platform::user {
 void paintDialog(Window& dialog) {
     HDC dc = GetDC(dialog.handle);
     if (!dc) return;
-    if (gDialogFont) SelectObject(dc, gDialogFont);
+    if (dialog.font) SelectObject(dc, dialog.font);
     SetTextColor(dc, RGB(0, 0, 0));
     fill(dc, 0, 0, dialog.clientWidth(), dialog.clientHeight(), kFace);
     for (Window* child : childrenOf(dialog.handle))
@@ -241,8 +237,8 @@ HWND WINAPI CreateDialogParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
     Window* owner = findWindow(hWndParent);
     if (hWndParent && !owner) return nullptr;
 
-    gDialogFont = dialogFont(t);
-    const SIZE units = baseUnits(gDialogFont);
+    const HFONT font = dialogFont(t);
+    const SIZE units = baseUnits(font);
     auto px = [&](int v) { return v * units.cx / 4; };
     auto py = [&](int v) { return v * units.cy / 8; };
     // The template places the dialog relative to its owner's client area.
@@ -252,7 +248,11 @@ HWND WINAPI CreateDialogParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
     const DWORD style = t.style & ~static_cast<DWORD>(WS_VISIBLE | WS_CHILD);
     const HWND hwnd =
         createWindow(t.exStyle, nullptr, t.title, style, rect, hWndParent, nullptr, lpDialogFunc, nullptr);
-    if (!hwnd) return nullptr;
+    if (!hwnd) {
+        DeleteObject(font);
+        return nullptr;
+    }
+    findWindow(hwnd)->font = font;
 
     HWND firstControl = nullptr;
     for (const DialogItem& item : t.items) {

@@ -249,6 +249,7 @@ BOOL WINAPI DestroyWindow(HWND hWnd) {
     // find it afresh before removing it.
     w = findWindow(hWnd);
     for (HDC dc : w->contexts) gdi::releaseWindowDC(dc);
+    if (w->font) DeleteObject(w->font);
     if (w->backendId) backend::current().destroyWindow(w->backendId);
     forgetMessagesFor(hWnd);
     State& s = state();

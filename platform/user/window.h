@@ -52,6 +52,7 @@ struct Window {
     gdi::Bitmap frame{1, 1, gdi::PixelFormat::Rgb32};
     std::vector<HDC> contexts;  // from GetDC, not yet released
     std::unique_ptr<Control> control;  // dialog controls only
+    HFONT font = nullptr;              // dialogs only: the template's font, owned
 
     bool isTopLevel() const { return !(style & WS_CHILD); }
     int clientWidth() const { return rect.right - rect.left; }
