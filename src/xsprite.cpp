@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <limits.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -284,41 +285,30 @@ static void advanceAnimation(SPRITE* sp) {
 }
 
 // Draws width x height pixels of the sprite's bitmaps from x offset frameX at
-// the sprite's position. The source rectangle is first clipped to the
-// bitmap, moving the destination with it, so that a frame index or size
-// beyond the strip draws only what the strip holds. A missing image, or a
-// missing mask for a transparent sprite, draws nothing.
+// the sprite's position. The blit clips the source rectangle to the bitmap
+// (moving the destination with it), so a frame index or size beyond the
+// strip draws only what the strip holds. A missing image, a missing mask
+// for a transparent sprite, or an empty size draws nothing.
 static void drawSprite(SPRITE* sp, HDC h, HDC temp, long long frameX) {
     HBITMAP img = sp->isFlipped ? sp->imageFlip : sp->image;
     HBITMAP mask = sp->isFlipped ? sp->imageFlipMask : sp->imageMask;
-    BITMAP bm;
-    long long left, right, bottom, x, y;
 
     if (img == NULL || (sp->isTransparent && mask == NULL)) return;
     if (sp->width <= 0 || sp->height <= 0) return;
-    memset(&bm, 0, sizeof bm);
-    if (!GetObjectA(img, sizeof bm, &bm)) return;
-
-    left = frameX < 0 ? 0 : frameX;
-    right = frameX + sp->width;
-    if (right > bm.bmWidth) right = bm.bmWidth;
-    bottom = sp->height < bm.bmHeight ? sp->height : bm.bmHeight;
-    if (left >= right || bottom <= 0) return;
-    x = (long long)sp->pos.x + (left - frameX);
-    y = sp->pos.y;
-    if (x > 0x7FFFFFFF) return;  // entirely right of any surface
+    // An offset a blit cannot express lies outside any strip.
+    if (frameX < INT_MIN || frameX > INT_MAX) return;
 
     if (sp->isTransparent) {
         // The mask keeps the destination where it has 1 and blackens it
         // under the opaque pixels; the image, black where transparent, is
         // then ORed over it.
         SelectObject(temp, mask);
-        BitBlt(h, (int)x, (int)y, (int)(right - left), (int)bottom, temp, (int)left, 0, SRCAND);
+        BitBlt(h, sp->pos.x, sp->pos.y, sp->width, sp->height, temp, (int)frameX, 0, SRCAND);
         SelectObject(temp, img);
-        BitBlt(h, (int)x, (int)y, (int)(right - left), (int)bottom, temp, (int)left, 0, SRCPAINT);
+        BitBlt(h, sp->pos.x, sp->pos.y, sp->width, sp->height, temp, (int)frameX, 0, SRCPAINT);
     } else {
         SelectObject(temp, img);
-        BitBlt(h, (int)x, (int)y, (int)(right - left), (int)bottom, temp, (int)left, 0, SRCCOPY);
+        BitBlt(h, sp->pos.x, sp->pos.y, sp->width, sp->height, temp, (int)frameX, 0, SRCCOPY);
     }
 }
 
