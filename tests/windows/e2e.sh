@@ -73,7 +73,8 @@ find_window() {
   return 1
 }
 
-c++ -std=c++17 -O2 -o "$work/screen-match" "$here/screen_match.cpp" $(pkg-config --cflags --libs libpng) ||
+c++ -std=c++17 -O2 -I "$root/tests" -o "$work/screen-match" "$here/screen_match.cpp" "$root/tests/support/png.cpp" \
+  $(pkg-config --cflags --libs libpng) ||
   { echo "FAIL: cannot build screen-match"; exit 1; }
 [ -x "$native/pomrivel-capture" ] || { echo "FAIL: no $native/pomrivel-capture (build the native tree first)"; exit 1; }
 

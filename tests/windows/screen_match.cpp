@@ -12,7 +12,7 @@
 //
 // A host tool of the Windows build's end-to-end check: it compares what Wine
 // showed on an X display with what the native build's headless capture drew.
-#include <png.h>
+#include "support/png.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -24,10 +24,7 @@
 
 namespace {
 
-struct Image {
-    int w = 0, h = 0;
-    std::vector<std::uint32_t> rgb;  // 0x00RRGGBB, row by row
-};
+using test_support::Image;
 
 std::uint32_t be32(const unsigned char* p) {
     return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
@@ -57,9 +54,9 @@ bool readXwd(const std::string& path, Image& out) {
         return false;
     const std::size_t start = headerSize + std::size_t{ncolors} * 12;
     if (b.size() < start + std::size_t{bytesPerLine} * height) return false;
-    out.w = static_cast<int>(width);
-    out.h = static_cast<int>(height);
-    out.rgb.assign(std::size_t{width} * height, 0);
+    out.width = static_cast<int>(width);
+    out.height = static_cast<int>(height);
+    out.pixels.assign(std::size_t{width} * height, 0);
     const int bytes = static_cast<int>(bpp / 8);
     for (std::uint32_t y = 0; y < height; ++y)
         for (std::uint32_t x = 0; x < width; ++x) {
@@ -70,33 +67,18 @@ bool readXwd(const std::string& path, Image& out) {
             const std::uint32_t r = (v & redMask) >> shiftOf(redMask);
             const std::uint32_t g = (v & greenMask) >> shiftOf(greenMask);
             const std::uint32_t bl = (v & blueMask) >> shiftOf(blueMask);
-            out.rgb[std::size_t{y} * width + x] = r << 16 | g << 8 | bl;
+            out.pixels[std::size_t{y} * width + x] = r << 16 | g << 8 | bl;
         }
     return true;
 }
 
-bool readPng(const std::string& path, Image& out) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
-    image.format = PNG_FORMAT_RGB;
-    std::vector<unsigned char> px(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, px.data(), 0, nullptr)) return false;
-    out.w = static_cast<int>(image.width);
-    out.h = static_cast<int>(image.height);
-    out.rgb.resize(std::size_t{image.width} * image.height);
-    for (std::size_t i = 0; i < out.rgb.size(); ++i)
-        out.rgb[i] = std::uint32_t{px[3 * i]} << 16 | std::uint32_t{px[3 * i + 1]} << 8 | px[3 * i + 2];
-    return true;
-}
-
 long differing(const Image& a, const Image& b, int fromRow, int toRow) {
-    if (a.w != b.w || a.h != b.h) return -1;
+    if (a.width != b.width || a.height != b.height) return -1;
     long n = 0;
-    for (int y = fromRow < 0 ? 0 : fromRow; y < a.h && y <= toRow; ++y)
-        for (int x = 0; x < a.w; ++x) {
-            const std::size_t i = static_cast<std::size_t>(y) * a.w + x;
-            n += a.rgb[i] != b.rgb[i];
+    for (int y = fromRow < 0 ? 0 : fromRow; y < a.height && y <= toRow; ++y)
+        for (int x = 0; x < a.width; ++x) {
+            const std::size_t i = static_cast<std::size_t>(y) * a.width + x;
+            n += a.pixels[i] != b.pixels[i];
         }
     return n;
 }
@@ -122,8 +104,8 @@ int main(int argc, char** argv) {
     std::string best;
     long bestCount = -1, secondCount = -1;
     for (int i = first + 1; i < argc; ++i) {
-        Image frame;
-        if (!readPng(argv[i], frame)) {
+        const Image frame = test_support::readPng(argv[i]);
+        if (frame.empty()) {
             std::fprintf(stderr, "screen-match: cannot read %s\n", argv[i]);
             return 1;
         }
@@ -138,7 +120,7 @@ int main(int argc, char** argv) {
         }
     }
     if (bestCount < 0) {
-        std::fprintf(stderr, "screen-match: no frame of the screenshot's size %dx%d\n", shot.w, shot.h);
+        std::fprintf(stderr, "screen-match: no frame of the screenshot's size %dx%d\n", shot.width, shot.height);
         return 1;
     }
     std::printf("%s %ld %ld\n", best.c_str(), bestCount, secondCount);
