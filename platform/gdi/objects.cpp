@@ -56,9 +56,9 @@ struct StockObjects {
     StockObjects() {
         const COLORREF brushColors[] = {0xFFFFFF, 0xC0C0C0, 0x808080, 0x404040, 0x000000, 0x000000};
         for (int i = 0; i < 6; ++i) brushes[i] = addStock(std::make_unique<Brush>(i == NULL_BRUSH, brushColors[i]));
-        pens[0] = addStock(std::make_unique<Pen>(false, 1, 0xFFFFFF));
-        pens[1] = addStock(std::make_unique<Pen>(false, 1, 0x000000));
-        pens[2] = addStock(std::make_unique<Pen>(true, 1, 0x000000));
+        pens[0] = addStock(std::make_unique<Pen>(false, 0xFFFFFF));
+        pens[1] = addStock(std::make_unique<Pen>(false, 0x000000));
+        pens[2] = addStock(std::make_unique<Pen>(true, 0x000000));
         auto bitmap = std::make_unique<Bitmap>(1, 1, PixelFormat::Mono1);
         defaultBitmap = bitmap.get();
         addStock(std::move(bitmap));
@@ -216,7 +216,7 @@ HBRUSH WINAPI CreateSolidBrush(COLORREF color) {
 // Solid and null pens one pixel wide; wider pens are not provided here.
 HPEN WINAPI CreatePen(int iStyle, int cWidth, COLORREF color) {
     if ((iStyle != PS_SOLID && iStyle != PS_NULL) || cWidth > 1) return nullptr;
-    return static_cast<HPEN>(addObject(std::make_unique<Pen>(iStyle == PS_NULL, 1, color & 0xFFFFFF)));
+    return static_cast<HPEN>(addObject(std::make_unique<Pen>(iStyle == PS_NULL, color & 0xFFFFFF)));
 }
 
 HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
@@ -289,7 +289,7 @@ int WINAPI GetObjectA(HANDLE h, int c, LPVOID pv) {
     }
     case ObjectKind::Pen: {
         const auto* p = static_cast<Pen*>(o);
-        LOGPEN lp{p->isNull ? static_cast<UINT>(PS_NULL) : static_cast<UINT>(PS_SOLID), {p->width, 0}, p->color};
+        LOGPEN lp{p->isNull ? static_cast<UINT>(PS_NULL) : static_cast<UINT>(PS_SOLID), {1, 0}, p->color};
         if (!pv) return sizeof lp;
         if (c < static_cast<int>(sizeof lp)) return 0;
         std::memcpy(pv, &lp, sizeof lp);

@@ -98,10 +98,10 @@ struct Brush final : GdiObject {
     COLORREF color;
 };
 
+// Pens are one pixel wide: wider ones are not provided here.
 struct Pen final : GdiObject {
-    Pen(bool null, int w, COLORREF c) : GdiObject(ObjectKind::Pen), isNull(null), width(w), color(c) {}
+    Pen(bool null, COLORREF c) : GdiObject(ObjectKind::Pen), isNull(null), color(c) {}
     bool isNull;
-    int width;
     COLORREF color;
 };
 
