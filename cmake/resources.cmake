@@ -58,7 +58,9 @@ function(pomrivel_add_resources target script)
   add_custom_command(
     OUTPUT "${res_file}"
     COMMAND "${CMAKE_COMMAND}" -E make_directory "${out_dir}"
-    COMMAND "${POMRIVEL_LLVM_RC}" ${include_flags} /FO "${res_file}" "${rc_path}"
+    # "--" ends the options: llvm-rc reads a path such as /check/x.rc as its
+    # /C (code page) option followed by a value.
+    COMMAND "${POMRIVEL_LLVM_RC}" ${include_flags} /FO "${res_file}" -- "${rc_path}"
     WORKING_DIRECTORY "${rc_dir}"
     DEPENDS "${rc_path}" ${named_files} ${ARG_DEPENDS}
     COMMENT "Compiling resources ${script} for ${target}"
