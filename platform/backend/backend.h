@@ -76,7 +76,10 @@ public:
     virtual void place(WindowId window, int x, int y, int width, int height, bool topmost) = 0;
     virtual void show(WindowId window, bool visible) = 0;
     // Shows a window's frame (32-bit pixels, the window's client size) now,
-    // without waiting for vertical sync.
+    // without waiting for vertical sync. `frame` is the window's own pixel
+    // store: it lives until the window is destroyed and changes only by
+    // drawing that is presented, so a backend may show it in place, as a
+    // screen shows its framebuffer, instead of copying it.
     virtual void present(WindowId window, const gdi::Surface& frame) = 0;
 
     // ---- Input ----

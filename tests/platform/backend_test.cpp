@@ -321,7 +321,7 @@ TEST(HeadlessModes, QueryAndChangeFailOnRequestAndOtherwiseResizeTheScreen) {
     EXPECT_TRUE(b->modeLog()[2].restore);
 }
 
-TEST(HeadlessWindows, KeepTitlePlacementVisibilityAndACopyOfTheLastFrame) {
+TEST(HeadlessWindows, KeepTitlePlacementVisibilityAndWhatTheScreenShowed) {
     auto b = platform::backend::makeHeadlessBackend({});
     const auto id = b->createWindow("first", 10, 20, 4, 3);
     ASSERT_NE(id, 0u);
@@ -329,25 +329,37 @@ TEST(HeadlessWindows, KeepTitlePlacementVisibilityAndACopyOfTheLastFrame) {
     ASSERT_NE(w, nullptr);
     EXPECT_FALSE(w->visible) << "windows start hidden";
     EXPECT_EQ(w->x, 10);
+    EXPECT_EQ(w->lastFrame(), nullptr) << "nothing shown before the first present";
 
     b->setTitle(id, "second");
     b->place(id, 0, 0, 640, 480, true);
     b->show(id, true);
     Surface frame = filled(4, 3, 0x123456);
     b->present(id, frame);
-    frame.rgbRow(0)[0] = 0;  // the backend keeps its own copy
 
     EXPECT_EQ(w->title, "second");
     EXPECT_EQ(w->width, 640);
     EXPECT_TRUE(w->topmost);
     EXPECT_TRUE(w->visible);
-    ASSERT_TRUE(w->lastFrame);
-    EXPECT_EQ(w->lastFrame->rgbRow(0)[0], 0x123456u);
+    ASSERT_NE(w->lastFrame(), nullptr);
+    EXPECT_EQ(w->lastFrame()->rgbRow(0)[0], 0x123456u);
     EXPECT_EQ(b->presentCount(), 1);
 
+    // Hidden, the window keeps what was shown, whatever is drawn meanwhile.
+    b->show(id, false);
+    frame.rgbRow(0)[0] = 0x654321;
+    EXPECT_EQ(w->lastFrame()->rgbRow(0)[0], 0x123456u);
+    b->show(id, true);
+    b->present(id, frame);
+    EXPECT_EQ(w->lastFrame()->rgbRow(0)[0], 0x654321u);
+
+    // So does a destroyed one, after its pixels are gone.
     b->destroyWindow(id);
+    frame = filled(4, 3, 0);
     ASSERT_NE(b->window(id), nullptr) << "kept for inspection";
     EXPECT_TRUE(b->window(id)->destroyed);
+    ASSERT_NE(w->lastFrame(), nullptr);
+    EXPECT_EQ(w->lastFrame()->rgbRow(0)[0], 0x654321u);
     EXPECT_EQ(b->window(id + 1), nullptr);
 }
 

@@ -178,9 +178,9 @@ TEST_F(User, ABlitIntoTheWindowContextIsPresented) {
     ASSERT_TRUE(BitBlt(g, 0, 0, 64, 32, mem, 0, 0, SRCCOPY));
     const HeadlessBackend::WindowState* state = b->window(1);
     EXPECT_EQ(state->presents, before + 1);
-    ASSERT_TRUE(state->lastFrame.has_value());
-    EXPECT_EQ(state->lastFrame->rgbRow(6)[5], 0x00C80A14u);  // 0x00RRGGBB
-    EXPECT_EQ(state->lastFrame->rgbRow(0)[0], 0x00FFFFFFu);
+    ASSERT_TRUE(state->lastFrame() != nullptr);
+    EXPECT_EQ(state->lastFrame()->rgbRow(6)[5], 0x00C80A14u);  // 0x00RRGGBB
+    EXPECT_EQ(state->lastFrame()->rgbRow(0)[0], 0x00FFFFFFu);
     EXPECT_EQ(ReleaseDC(w, g), 1);
     EXPECT_EQ(ReleaseDC(w, g), 0);  // once only
     DeleteDC(mem);

@@ -161,8 +161,8 @@ TEST(SaverShell, WithoutTheModeSwitchTheTopLeft640x480IsStretchedOverTheSurface)
                   SetPixel(h, 640, 479, RGB(255, 0, 0));
                   GameLoop();
                   const auto* w = gBackend->window(1);
-                  if (!w || !w->lastFrame || w->lastFrame->width() != 1920) return 1;
-                  const Frame frame{*w->lastFrame};
+                  if (!w || !w->lastFrame() || w->lastFrame()->width() != 1920) return 1;
+                  const Frame frame{*w->lastFrame()};
                   // Scaled 3 across and 2.25 down, the mark covers the three
                   // last columns of the two last rows.
                   if (frame.at(1919, 1079) != 0xFFFFFFu || frame.at(1917, 1078) != 0xFFFFFFu) return 2;

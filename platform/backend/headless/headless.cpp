@@ -142,6 +142,7 @@ WindowId HeadlessBackend::createWindow(const std::string& title, int x, int y, i
 
 void HeadlessBackend::destroyWindow(WindowId window) {
     if (auto it = windows_.find(window); it != windows_.end()) {
+        it->second.keepFrame();
         it->second.destroyed = true;
         it->second.visible = false;
     }
@@ -160,16 +161,22 @@ void HeadlessBackend::place(WindowId window, int x, int y, int width, int height
 }
 
 void HeadlessBackend::show(WindowId window, bool visible) {
-    if (auto it = windows_.find(window); it != windows_.end() && !it->second.destroyed) it->second.visible = visible;
+    auto it = windows_.find(window);
+    if (it == windows_.end() || it->second.destroyed) return;
+    if (!visible) it->second.keepFrame();
+    it->second.visible = visible;
 }
 
 void HeadlessBackend::present(WindowId window, const gdi::Surface& frame) {
     auto it = windows_.find(window);
     if (it == windows_.end() || it->second.destroyed) return;
     WindowState& w = it->second;
-    w.lastFrame = frame;
     ++w.presents;
-    if (!w.visible) return;
+    if (!w.visible) {
+        w.keptFrame = frame;
+        return;
+    }
+    w.liveFrame = &frame;
     ++presentCount_;
     capture(frame);
 }

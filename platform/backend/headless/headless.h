@@ -117,7 +117,18 @@ public:
         bool topmost = false;
         bool destroyed = false;
         int presents = 0;
-        std::optional<gdi::Surface> lastFrame;
+        // What the screen shows of the window: its last presented frame,
+        // or nullptr before the first present.
+        const gdi::Surface* lastFrame() const { return liveFrame ? liveFrame : keptFrame ? &*keptFrame : nullptr; }
+
+        // While the window is shown, the screen shows its frame in place;
+        // hiding or destroying it keeps a copy of what was shown.
+        const gdi::Surface* liveFrame = nullptr;
+        std::optional<gdi::Surface> keptFrame;
+        void keepFrame() {
+            if (liveFrame) keptFrame = *liveFrame;
+            liveFrame = nullptr;
+        }
     };
     struct BoxRecord {
         WindowId owner = 0;
