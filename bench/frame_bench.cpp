@@ -10,7 +10,6 @@
 // allocates is labelled ALLOCATES.
 #include <windows.h>
 
-#include "backend/headless/headless.h"
 #include "screen.h"
 #include "xsavermain.h"
 #include "xsprite.h"
@@ -18,6 +17,7 @@
 #include <benchmark/benchmark.h>
 
 #include "memcpy_baseline.h"
+#include "saver_window.h"
 
 #include <atomic>
 #include <cerrno>
@@ -90,22 +90,13 @@ namespace {
 
 // ---- The saver's surfaces and scene ------------------------------------------
 
-// The run sequence's set-up: a topmost 640 x 480 window shown on the
-// headless screen, its surfaces, the black brush and the scene.
+// The run sequence's set-up: the saver's window and surfaces, the black
+// brush and the scene.
 void startSaver() {
     static bool started = false;
     if (started) return;
     started = true;
-    platform::backend::install(platform::backend::makeHeadlessBackend(platform::backend::HeadlessConfig{}));
-    hInst = GetModuleHandleA(nullptr);
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = hInst;
-    wc.lpszClassName = "FrameBench";
-    RegisterClassA(&wc);
-    hwndMain = CreateWindowExA(0, "FrameBench", "frame", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr, hInst, nullptr);
-    SetWindowPos(hwndMain, HWND_TOPMOST, 0, 0, 640, 480, SWP_SHOWWINDOW);
-    getGraphics(hwndMain);
+    openSaverWindow();
     hb = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     init();
 }

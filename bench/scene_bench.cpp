@@ -12,13 +12,13 @@
 // the scene does, so the masks are read at every bit offset in turn.
 #include <windows.h>
 
-#include "backend/headless/headless.h"
 #include "xsavermain.h"
 #include "xsprite.h"
 
 #include <benchmark/benchmark.h>
 
 #include "memcpy_baseline.h"
+#include "saver_window.h"
 
 #include <cstdint>
 #include <cstring>
@@ -31,27 +31,11 @@ constexpr std::int64_t kFrameBytes = std::int64_t{kWidth} * kHeight * 4;
 
 SPRITE walker, trees, band, band2, lowerBand, sand;
 
-// The back buffer and the scratch context, made as the saver makes them.
-HDC backBuffer, scratch;
-
 bool setUpScene() {
     static bool done = false, ok = false;
     if (done) return ok;
     done = true;
-    platform::backend::install(platform::backend::makeHeadlessBackend(platform::backend::HeadlessConfig{}));
-    hInst = GetModuleHandleA(nullptr);
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = hInst;
-    wc.lpszClassName = "SceneBench";
-    RegisterClassA(&wc);
-    hwndMain = CreateWindowExA(0, "SceneBench", "scene", WS_POPUP, 0, 0, kWidth, kHeight, nullptr, nullptr, hInst,
-                               nullptr);
-    HDC window = GetDC(hwndMain);
-    backBuffer = CreateCompatibleDC(window);
-    SelectObject(backBuffer, CreateCompatibleBitmap(window, kWidth, kHeight));
-    scratch = CreateCompatibleDC(window);
-    ReleaseDC(hwndMain, window);
+    openSaverWindow();
 
     transparentColor = RGB(254, 2, 254);  // the key the saver's bitmaps are drawn with
     walker = createAnimatedSprite("666", 1, 0, 1);
@@ -67,7 +51,7 @@ bool setUpScene() {
     maxSpriteStack = 0;
     for (SPRITE* s : {&walker, &trees, &band, &band2, &lowerBand, &sand}) addSprite(s);
 
-    ok = backBuffer && scratch && walker.width == 107 && walker.height == 181 && trees.width == 640 &&
+    ok = h && temp && walker.width == 107 && walker.height == 181 && trees.width == 640 &&
          trees.height == 405 && band.height == 240 && band2.height == 240 && lowerBand.height == 240 &&
          sand.height == 480 && walker.imageMask && trees.imageMask;
     return ok;
@@ -85,10 +69,10 @@ void step() {
 
 void BM_Scene(benchmark::State& state) {
     if (!setUpScene()) return state.SkipWithError("could not build the scene from the saver's bitmaps");
-    for (int i = 0; i < 3; ++i) paintSprite(backBuffer, scratch);
+    for (int i = 0; i < 3; ++i) paintSprite(h, temp);
     for (auto _ : state) {
         step();
-        paintSprite(backBuffer, scratch);
+        paintSprite(h, temp);
     }
     state.SetBytesProcessed(state.iterations() * kFrameBytes);
 }
