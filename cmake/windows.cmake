@@ -66,6 +66,7 @@ list(TRANSFORM saver_tests PREPEND ${PROJECT_SOURCE_DIR}/tests/src/)
 list(TRANSFORM saver_tests APPEND _test.cpp)
 pomrivel_windows_test(saver_tests ${saver_tests} ${POMRIVEL_RC})
 target_link_libraries(saver_tests PRIVATE saver)
+target_include_directories(saver_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests/platform)
 
 # The saver itself under Wine and Xvfb: its window and picture, its stop, its
 # boxes. It compares the picture with the native build's headless capture,

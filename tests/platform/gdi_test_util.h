@@ -40,6 +40,7 @@ struct Pixels {
         : w(width), h(height), px(static_cast<size_t>(width) * height, c) {}
     COLORREF& at(int x, int y) { return px[static_cast<size_t>(y) * w + x]; }
     COLORREF at(int x, int y) const { return px[static_cast<size_t>(y) * w + x]; }
+    bool operator==(const Pixels&) const = default;
 };
 
 // A memory DC with its own bitmap selected into it, made as the saver makes

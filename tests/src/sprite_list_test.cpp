@@ -22,7 +22,7 @@ SPRITE listed(const char* group = "sprite", int flipable = 0) {
 // A sprite holding four small bitmaps of its own.
 SPRITE withBitmaps() {
     SPRITE s = listed();
-    const Picture p = filled(2, 2, RGB(9, 9, 9));
+    const Pixels p(2, 2, RGB(9, 9, 9));
     s.image = makeBitmap(p);
     s.imageMask = CreateBitmap(2, 2, 1, 1, NULL);
     s.imageFlip = makeBitmap(p);

@@ -13,7 +13,7 @@ namespace {
 class Painter : public SpriteTest {
 protected:
     // A sprite built by the constructors from p, written as a bitmap file.
-    SPRITE make(const Picture& p, int transparent, int flipable, int frames = 0) {
+    SPRITE make(const Pixels& p, int transparent, int flipable, int frames = 0) {
         const std::string name = "sprite" + std::to_string(files_++);
         writeBmp(name, p);
         return frames ? createAnimatedSprite(name.c_str(), transparent, flipable, frames)
@@ -25,13 +25,13 @@ private:
 };
 
 // A background where every pixel differs from its neighbours.
-Picture backdrop(int w, int h) {
+Pixels backdrop(int w, int h) {
     return picture(w, h, [](int x, int y) { return RGB(100 + 3 * x, 50 + 11 * y, 7); });
 }
 
 // bg with sprite p laid over it at (px, py), its key pixels left out when it
 // is transparent.
-Picture over(Picture bg, const Picture& p, int px, int py, bool transparent) {
+Pixels over(Pixels bg, const Pixels& p, int px, int py, bool transparent) {
     for (int y = 0; y < p.h; ++y)
         for (int x = 0; x < p.w; ++x) {
             const int X = px + x, Y = py + y;
@@ -41,7 +41,7 @@ Picture over(Picture bg, const Picture& p, int px, int py, bool transparent) {
     return bg;
 }
 
-Picture ringed(int w, int h) {
+Pixels ringed(int w, int h) {
     return keyedPicture(w, h, [&](int x, int y) { return x == 0 || y == 0 || x == w - 1 || (x + y) % 3 == 0; });
 }
 
@@ -53,8 +53,8 @@ TEST_F(Painter, AnEmptyListDrawsNothing) {
 
 TEST_F(Painter, SpritesAreCopiedClippedAndTheFirstPushedLiesOnTop) {
     // Three opaque squares at the same corner, the first pushed the smallest.
-    SPRITE s1 = make(filled(2, 2, RGB(1, 0, 0)), 0, 0);
-    SPRITE s2 = make(filled(4, 4, RGB(2, 0, 0)), 0, 0);
+    SPRITE s1 = make(Pixels(2, 2, RGB(1, 0, 0)), 0, 0);
+    SPRITE s2 = make(Pixels(4, 4, RGB(2, 0, 0)), 0, 0);
     SPRITE s3 = make(ringed(6, 5), 0, 0);  // opaque: its key pixels are drawn
     for (SPRITE* s : {&s1, &s2, &s3}) {
         setPosition(s, -1, 7);
@@ -62,14 +62,15 @@ TEST_F(Painter, SpritesAreCopiedClippedAndTheFirstPushedLiesOnTop) {
     }
     Canvas c(backdrop(20, 10));
     c.paint();
-    Picture want = over(over(over(backdrop(20, 10), ringed(6, 5), -1, 7, false), filled(4, 4, RGB(2, 0, 0)), -1, 7, false),
-                        filled(2, 2, RGB(1, 0, 0)), -1, 7, false);
+    Pixels want =
+        over(over(over(backdrop(20, 10), ringed(6, 5), -1, 7, false), Pixels(4, 4, RGB(2, 0, 0)), -1, 7, false),
+             Pixels(2, 2, RGB(1, 0, 0)), -1, 7, false);
     EXPECT_EQ(c.read(), want);
     for (SPRITE* s : {&s1, &s2, &s3}) destroySprite(*s);
 }
 
 TEST_F(Painter, TransparentSpriteHalfOffTheSurfaceShowsTheBackground) {
-    const Picture p = ringed(8, 6);
+    const Pixels p = ringed(8, 6);
     SPRITE s = make(p, 1, 1);
     addSprite(&s);
     for (POINT at : {POINT{16, -3}, POINT{-4, 7}, POINT{5, 2}}) {
@@ -84,24 +85,24 @@ TEST_F(Painter, TransparentSpriteHalfOffTheSurfaceShowsTheBackground) {
     setPosition(&s, 15, 1);
     Canvas c(backdrop(20, 10));
     c.paint();
-    EXPECT_EQ(c.read(), over(backdrop(20, 10), mirror(p), 15, 1, true));
+    EXPECT_EQ(c.read(), over(backdrop(20, 10), mirrored(p), 15, 1, true));
     destroySprite(s);
 }
 
 TEST_F(Painter, SpritesWithNothingToShowDrawNothing) {
-    SPRITE inactive = make(filled(3, 3, RGB(1, 2, 3)), 0, 0);
+    SPRITE inactive = make(Pixels(3, 3, RGB(1, 2, 3)), 0, 0);
     inactive.isActive = 0;
-    SPRITE dead = make(filled(3, 3, RGB(1, 2, 3)), 0, 0);
+    SPRITE dead = make(Pixels(3, 3, RGB(1, 2, 3)), 0, 0);
     dead.hp = 0;
-    SPRITE noMirror = make(filled(3, 3, RGB(1, 2, 3)), 1, 0);
+    SPRITE noMirror = make(Pixels(3, 3, RGB(1, 2, 3)), 1, 0);
     noMirror.isFlipped = 1;  // flipped, but built without a mirror
-    SPRITE noImage = make(filled(3, 3, RGB(1, 2, 3)), 0, 1);
+    SPRITE noImage = make(Pixels(3, 3, RGB(1, 2, 3)), 0, 1);
     DeleteObject(noImage.image);
     noImage.image = NULL;
-    SPRITE pastTheStrip = make(filled(6, 3, RGB(1, 2, 3)), 0, 0, 3);
+    SPRITE pastTheStrip = make(Pixels(6, 3, RGB(1, 2, 3)), 0, 0, 3);
     pastTheStrip.currentImagePosition = 3;  // a frame the strip does not hold
     pastTheStrip.autoUpdateFrame = 0;
-    SPRITE beforeTheStrip = make(filled(6, 3, RGB(1, 2, 3)), 0, 0, 3);
+    SPRITE beforeTheStrip = make(Pixels(6, 3, RGB(1, 2, 3)), 0, 0, 3);
     beforeTheStrip.currentImagePosition = -1;
     beforeTheStrip.autoUpdateFrame = 0;
     for (SPRITE* s : {&inactive, &dead, &noMirror, &noImage, &pastTheStrip, &beforeTheStrip}) addSprite(s);
@@ -117,12 +118,12 @@ TEST_F(Painter, SpritesWithNothingToShowDrawNothing) {
     dead.hp = -1;
     dead.isActive = 1;
     c.paint();
-    EXPECT_EQ(c.read(), over(backdrop(20, 10), filled(3, 3, RGB(1, 2, 3)), 0, 0, false));
+    EXPECT_EQ(c.read(), over(backdrop(20, 10), Pixels(3, 3, RGB(1, 2, 3)), 0, 0, false));
     for (SPRITE* s : {&inactive, &dead, &noMirror, &noImage, &pastTheStrip, &beforeTheStrip}) destroySprite(*s);
 }
 
 TEST_F(Painter, ASizeBeyondTheBitmapDrawsOnlyWhatTheBitmapHolds) {
-    const Picture p = ringed(6, 2);
+    const Pixels p = ringed(6, 2);
     SPRITE s = make(p, 0, 0);
     setDimensions(&s, 10, 5);
     setPosition(&s, 3, 3);
@@ -138,10 +139,10 @@ TEST_F(Painter, ASizeBeyondTheBitmapDrawsOnlyWhatTheBitmapHolds) {
 // A strip of frames 2 pixels wide and 1 high, each a different pair of
 // colours, so a frame, its mirror and the background all read apart.
 constexpr int kFrames = 3;
-Picture frame(int k) {
+Pixels frame(int k) {
     return picture(2, 1, [&](int x, int) { return RGB(40 + 60 * k, x ? 200 : 100, 9); });
 }
-Picture strip() {
+Pixels strip() {
     return picture(2 * kFrames, 1, [](int x, int) { return frame(x / 2).at(x % 2, 0); });
 }
 
@@ -163,13 +164,13 @@ protected:
     std::vector<int> paints(int count) {
         std::vector<int> seen;
         for (int i = 0; i < count; ++i) {
-            Canvas c(filled(2, 1, kWhite));
+            Canvas c(Pixels(2, 1, kWhite));
             c.paint();
-            const Picture drawn = c.read();
-            int label = drawn == filled(2, 1, kWhite) ? -1 : -2;
+            const Pixels drawn = c.read();
+            int label = drawn == Pixels(2, 1, kWhite) ? -1 : -2;
             for (int k = 0; k < kFrames; ++k) {
                 if (drawn == frame(k)) label = k;
-                if (drawn == mirror(frame(k))) label = 10 + k;
+                if (drawn == mirrored(frame(k))) label = 10 + k;
             }
             seen.push_back(label);
         }
@@ -255,7 +256,7 @@ TEST_F(Animation, ASpriteListedTwiceAdvancesTwicePerPaint) {
 }
 
 TEST_F(Painter, AOneFrameAnimationDrawsItsFrameWhileTheCounterCycles) {
-    const Picture p = ringed(5, 2);
+    const Pixels p = ringed(5, 2);
     SPRITE s = make(p, 1, 0, 1);
     addSprite(&s);
     for (int i = 1; i <= 50; ++i) {

@@ -10,14 +10,14 @@ namespace {
 
 using SpriteRecord = SpriteTest;
 
-Picture keyed6x2() {
+Pixels keyed6x2() {
     return keyedPicture(6, 2, [](int x, int y) { return x == 0 || (x == 4 && y == 1); });
 }
 
 TEST_F(SpriteRecord, CreateSpriteFillsEveryFieldWithItsStartingValue) {
     writeBmp("pic", keyed6x2());
     SPRITE s = createSprite("pic", 0, 0);
-    EXPECT_EQ(readBitmap(s.image), keyed6x2());  // opaque: the key stays
+    EXPECT_EQ(readBits(s.image), keyed6x2());  // opaque: the key stays
     EXPECT_EQ(s.pos.x, 0);
     EXPECT_EQ(s.pos.y, 0);
     EXPECT_EQ(s.course.x, 0);
@@ -50,36 +50,36 @@ TEST_F(SpriteRecord, CreateSpriteFillsEveryFieldWithItsStartingValue) {
 }
 
 TEST_F(SpriteRecord, TransparentAndFlipableSpritesGetMasksAndAMirror) {
-    const Picture p = keyed6x2();
+    const Pixels p = keyed6x2();
     writeBmp("pic", p);
 
     SPRITE both = createSprite("pic", 7, 3);  // any non-zero flag counts, stored as given
     EXPECT_EQ(both.isTransparent, 7);
     EXPECT_EQ(both.isFlipable, 3);
-    EXPECT_EQ(readBitmap(both.image), replaced(p, kKey, kBlack));
-    EXPECT_EQ(readBitmap(both.imageMask), where(p, kKey));
-    EXPECT_EQ(readBitmap(both.imageFlip), mirror(replaced(p, kKey, kBlack)));
-    EXPECT_EQ(readBitmap(both.imageFlipMask), mirror(where(p, kKey)));
+    EXPECT_EQ(readBits(both.image), replaced(p, kKey, kBlack));
+    EXPECT_EQ(readBits(both.imageMask), where(p, kKey));
+    EXPECT_EQ(readBits(both.imageFlip), mirrored(replaced(p, kKey, kBlack)));
+    EXPECT_EQ(readBits(both.imageFlipMask), mirrored(where(p, kKey)));
 
     // Flipable but opaque: the image keeps its key pixels, the mirror's are
     // black and it has a working mask all the same.
     SPRITE flipOnly = createSprite("pic", 0, 1);
     EXPECT_EQ(flipOnly.imageMask, (HBITMAP)NULL);
-    EXPECT_EQ(readBitmap(flipOnly.image), p);
-    EXPECT_EQ(readBitmap(flipOnly.imageFlip), mirror(replaced(p, kKey, kBlack)));
-    EXPECT_EQ(readBitmap(flipOnly.imageFlipMask), mirror(where(p, kKey)));
+    EXPECT_EQ(readBits(flipOnly.image), p);
+    EXPECT_EQ(readBits(flipOnly.imageFlip), mirrored(replaced(p, kKey, kBlack)));
+    EXPECT_EQ(readBits(flipOnly.imageFlipMask), mirrored(where(p, kKey)));
 
     // The key is the one in force at construction.
     transparentColor = RGB(1, 2, 3);
     SPRITE otherKey = createSprite("pic", 1, 0);
-    EXPECT_EQ(readBitmap(otherKey.image), p);
-    EXPECT_EQ(readBitmap(otherKey.imageMask), filled(6, 2, kBlack));
+    EXPECT_EQ(readBits(otherKey.image), p);
+    EXPECT_EQ(readBits(otherKey.imageMask), Pixels(6, 2, kBlack));
     for (SPRITE* s : {&both, &flipOnly, &otherKey}) destroySprite(*s);
 }
 
 TEST_F(SpriteRecord, AFileNamedLikeTheResourceComesFirst) {
     HBITMAP resource = LoadBitmapA(hInst, MAKEINTRESOURCEA(666));
-    const Picture fromResource = readBitmap(resource);
+    const Pixels fromResource = readBits(resource);
     ASSERT_GT(fromResource.w, 0);
     DeleteObject(resource);
 
@@ -87,7 +87,7 @@ TEST_F(SpriteRecord, AFileNamedLikeTheResourceComesFirst) {
     // the x) and "66202" (65536 + 666: resource numbers are 16 bits).
     for (const char* name : {"666", "666x", "66202"}) {
         SPRITE s = createSprite(name, 0, 0);
-        EXPECT_EQ(readBitmap(s.image), fromResource) << name;
+        EXPECT_EQ(readBits(s.image), fromResource) << name;
         EXPECT_EQ(s.width, fromResource.w) << name;
         EXPECT_EQ(s.height, fromResource.h) << name;
         destroySprite(s);
@@ -96,7 +96,7 @@ TEST_F(SpriteRecord, AFileNamedLikeTheResourceComesFirst) {
     // A file of that name in the working directory wins.
     writeBmp("666", keyed6x2());
     SPRITE s = createSprite("666", 0, 0);
-    EXPECT_EQ(readBitmap(s.image), keyed6x2());
+    EXPECT_EQ(readBits(s.image), keyed6x2());
     destroySprite(s);
 }
 
@@ -122,8 +122,8 @@ TEST_F(SpriteRecord, AnimatedSpriteSplitsTheStripIntoFrames) {
     EXPECT_EQ(a.maxImagePosition, 4);
     EXPECT_EQ(a.width, 107);  // 430 / 4: the last 2 columns are never drawn
     EXPECT_EQ(a.height, 3);
-    EXPECT_EQ(readBitmap(a.imageMask).w, 430);  // masks and mirror stay whole strips
-    EXPECT_EQ(readBitmap(a.imageFlip).w, 430);
+    EXPECT_EQ(readBits(a.imageMask).w, 430);  // masks and mirror stay whole strips
+    EXPECT_EQ(readBits(a.imageFlip).w, 430);
     EXPECT_EQ(a.autoUpdateFrame, 1);
     EXPECT_EQ(a.maxRepeatPosition, 20);
     destroySprite(a);
