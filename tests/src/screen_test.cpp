@@ -5,6 +5,7 @@
 // compared with the scene composed by hand from the bitmaps.
 #include <windows.h>
 
+#include "gdi_test_util.h"
 #include "support/headless.h"
 #include "screen.h"
 #include "xsavermain.h"
@@ -19,11 +20,13 @@
 #include <string>
 #include <vector>
 
+using gdi_test::Pixels;
+using gdi_test::readBits;
 using platform::backend::HeadlessConfig;
 
 namespace {
 
-const std::uint32_t kKey = 0xFE02FE;  // the same word as COLORREF and as a 0x00RRGGBB pixel
+constexpr COLORREF kKey = RGB(254, 2, 254);  // the scene's key, which init sets
 
 // Where the upper band's first copy stands after `frame` paints: it starts
 // at 0, moves one pixel left a frame and goes round from -640 to 639.
@@ -293,14 +296,6 @@ TEST_F(Scene, EachFrameComposesTheCountdownAndLeavesTheTextColourBlack) {
 
 // ---- What is seen ------------------------------------------------------------
 
-using Pixels = std::vector<std::uint32_t>;  // 0x00RRGGBB, row by row
-
-Pixels bitmapPixels(HBITMAP bitmap, int width, int height) {
-    Pixels out(static_cast<std::size_t>(width) * height);
-    GetBitmapBits(bitmap, static_cast<LONG>(out.size() * 4), out.data());
-    return out;
-}
-
 // The back buffer as it stands.
 Pixels backBuffer() {
     HDC copy = CreateCompatibleDC(h);
@@ -309,24 +304,15 @@ Pixels backBuffer() {
     BitBlt(copy, 0, 0, 640, 480, h, 0, 0, SRCCOPY);
     SelectObject(copy, old);
     DeleteDC(copy);
-    Pixels out = bitmapPixels(bitmap, 640, 480);
+    Pixels out = readBits(bitmap);
     DeleteObject(bitmap);
     return out;
 }
 
 // A scene picture as loaded from the resources, key colour untouched.
-struct Picture {
-    int width = 0, height = 0;
-    Pixels pixels;
-};
-Picture loadPicture(int id) {
-    Picture p;
+Pixels loadPicture(int id) {
     HBITMAP bitmap = LoadBitmapA(hInst, MAKEINTRESOURCEA(id));
-    BITMAP info{};
-    GetObjectA(bitmap, sizeof info, &info);
-    p.width = info.bmWidth;
-    p.height = info.bmHeight;
-    p.pixels = bitmapPixels(bitmap, p.width, p.height);
+    Pixels p = readBits(bitmap);
     DeleteObject(bitmap);
     return p;
 }
@@ -335,17 +321,17 @@ Picture loadPicture(int id) {
 // pixels out when `keyed`. Returns how many of its opaque pixels covered a
 // pixel already drawn in another colour (so a test can tell that the layers
 // overlapped at all).
-int lay(Pixels& frame, std::vector<bool>& drawn, const Picture& p, int x, int y, bool keyed) {
+int lay(Pixels& frame, std::vector<bool>& drawn, const Pixels& p, int x, int y, bool keyed) {
     int covered = 0;
-    for (int row = 0; row < p.height; ++row) {
-        for (int col = 0; col < p.width; ++col) {
+    for (int row = 0; row < p.h; ++row) {
+        for (int col = 0; col < p.w; ++col) {
             const int fx = x + col, fy = y + row;
             if (fx < 0 || fy < 0 || fx >= 640 || fy >= 480) continue;
-            const std::uint32_t c = p.pixels[static_cast<std::size_t>(row) * p.width + col];
+            const COLORREF c = p.at(col, row);
             if (keyed && c == kKey) continue;
             const std::size_t i = static_cast<std::size_t>(fy) * 640 + fx;
-            if (drawn[i] && frame[i] != c) ++covered;
-            frame[i] = c;
+            if (drawn[i] && frame.at(fx, fy) != c) ++covered;
+            frame.at(fx, fy) = c;
             drawn[i] = true;
         }
     }
@@ -353,10 +339,10 @@ int lay(Pixels& frame, std::vector<bool>& drawn, const Picture& p, int x, int y,
 }
 
 TEST_F(Scene, FramesShowTheWalkerOverTheTreeOverTheBands) {
-    const Picture walker = loadPicture(666), band = loadPicture(668), meadow = loadPicture(669),
-                  trees = loadPicture(670), sandPicture = loadPicture(671);
-    ASSERT_EQ(walker.width, 107);
-    ASSERT_EQ(sandPicture.height, 480);
+    const Pixels walker = loadPicture(666), band = loadPicture(668), meadow = loadPicture(669),
+                 trees = loadPicture(670), sandPicture = loadPicture(671);
+    ASSERT_EQ(walker.w, 107);
+    ASSERT_EQ(sandPicture.h, 480);
 
     // A frame at the start, one in each later walk over the landscape, the
     // first sand frame (the walker off-screen), one with the walker on the
@@ -364,7 +350,7 @@ TEST_F(Scene, FramesShowTheWalkerOverTheTreeOverTheBands) {
     const int checkpoints[] = {1, 400, 1501, 2200, 2764, 3001, 5728, 5800};
     for (int n : checkpoints) {
         runTo(n);
-        Pixels expected(640 * 480, 0);
+        Pixels expected(640, 480);
         std::vector<bool> drawn(640 * 480, false);
         int treeOverBands = 0, walkerOverScene = 0;
         if (backgroundSand.isActive) lay(expected, drawn, sandPicture, 0, 0, false);
@@ -377,13 +363,14 @@ TEST_F(Scene, FramesShowTheWalkerOverTheTreeOverTheBands) {
         walkerOverScene = lay(expected, drawn, walker, mainCharacter.pos.x, mainCharacter.pos.y, true);
 
         const Pixels got = backBuffer();
+        ASSERT_EQ(got.px.size(), expected.px.size()) << "frame " << n;
         int wrong = 0, firstWrong = -1, keyed = 0;
-        for (std::size_t i = 0; i < got.size(); ++i) {
-            if (got[i] != expected[i]) {
+        for (std::size_t i = 0; i < got.px.size(); ++i) {
+            if (got.px[i] != expected.px[i]) {
                 if (firstWrong < 0) firstWrong = static_cast<int>(i);
                 ++wrong;
             }
-            if (got[i] == kKey) ++keyed;
+            if (got.px[i] == kKey) ++keyed;
         }
         EXPECT_EQ(wrong, 0) << "frame " << n << ": first difference at (" << firstWrong % 640 << ", "
                             << firstWrong / 640 << ")";
