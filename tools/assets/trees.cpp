@@ -61,25 +61,6 @@ void limb(Image& img, const TreePalette& pal, double ax, double ay, double bx, d
     fillCapsule(img, ax, ay, bx, by, ra, rb, barkShader(pal, ax, ay, bx, by));
 }
 
-// A clump of leaves: a ball lit from the upper left, with a leafy, ragged
-// edge and a speckled surface. `ambient` darkens clumps deep in the crown.
-void leafClump(Image& img, const Ramp& ramp, double cx, double cy, double r, double ambient, std::uint32_t seed) {
-    double reach = r * 1.2;
-    fillEllipse(img, cx, cy, reach, reach, [&](int x, int y, double u, double v) {
-        double d2 = (u * u + v * v) * 1.44;  // relative to r
-        double edge = 1.0 + 0.45 * (fractalNoise(x, y, 5, 2, seed) - 0.5);
-        if (d2 > edge * edge) return -1;
-        double nx = u * 1.2, ny = v * 1.2;
-        double nz = std::sqrt(std::max(0.0, 1 - std::min(1.0, nx * nx + ny * ny)));
-        double light = -0.55 * nx - 0.65 * ny + 0.52 * nz;
-        double t = ambient + 0.36 * light;
-        // Individual leaves catching the light.
-        double leaves = valueNoise(x * 1.0, y * 1.3, 3, seed + 1);
-        t += 0.24 * (leaves - 0.5);
-        return static_cast<int>(ramp.pick(t, x, y, 2.2));
-    });
-}
-
 // A cluster of single leaves, each a few pixels, scattered over a ball and
 // toned by where they sit on it (lit from the upper left); the lit ones are
 // drawn last, in front.
@@ -121,7 +102,7 @@ struct Crown {
 // Fills a crown with clumps from the back and bottom to the front and top:
 // the ones drawn first, low and inside, are darker, as the crown shades
 // itself.
-void paintCrown(Image& img, const Ramp& ramp, const Crown& c, bool leafy = false) {
+void paintCrown(Image& img, const Ramp& ramp, const Crown& c) {
     Rng rng(c.seed);
     struct Clump {
         double x, y, r, order;
@@ -142,11 +123,7 @@ void paintCrown(Image& img, const Ramp& ramp, const Crown& c, bool leafy = false
         // The crown is lit as a whole from the upper left, and clumps deep
         // inside it (drawn first) are in its shade.
         double ambient = 0.18 + 0.34 * clamp01(0.5 - 0.45 * u - 0.6 * v) + 0.12 * clamp01(k.order);
-        if (leafy) {
-            leafCluster(img, ramp, k.x, k.y, k.r, ambient, ++seed);
-        } else {
-            leafClump(img, ramp, k.x, k.y, k.r, ambient, ++seed);
-        }
+        leafCluster(img, ramp, k.x, k.y, k.r, ambient, ++seed);
     }
 }
 
@@ -188,10 +165,10 @@ void paintOak(Image& img, const TreePalette& pal) {
     limb(img, pal, baseX - 22, 110, baseX - 70, 118, 5, 2);
     limb(img, pal, baseX + 50, 92, baseX + 84, 30, 4, 2);
     // The crown: a broad dome in two masses, so gaps open between them.
-    paintCrown(img, pal.leaf, {baseX - 10, 70, 110, 64, 14, 26, 70, 421}, true);
-    paintCrown(img, pal.leaf, {baseX + 80, 58, 70, 50, 12, 22, 40, 431}, true);
-    paintCrown(img, pal.leaf, {baseX - 60, 130, 50, 30, 10, 18, 18, 441}, true);
-    paintCrown(img, pal.leaf, {baseX + 120, 116, 40, 22, 9, 15, 12, 451}, true);
+    paintCrown(img, pal.leaf, {baseX - 10, 70, 110, 64, 14, 26, 70, 421});
+    paintCrown(img, pal.leaf, {baseX + 80, 58, 70, 50, 12, 22, 40, 431});
+    paintCrown(img, pal.leaf, {baseX - 60, 130, 50, 30, 10, 18, 18, 441});
+    paintCrown(img, pal.leaf, {baseX + 120, 116, 40, 22, 9, 15, 12, 451});
 }
 
 void birchBark(Image& img, const TreePalette& pal, double ax, double ay, double bx, double by, double ra, double rb,
@@ -227,9 +204,9 @@ void paintBirch(Image& img, const TreePalette& pal) {
         double dy = rng.range(10, 30);
         drawLine(img, floorInt(x), floorInt(y), floorInt(x + dx), floorInt(y + dy), pal.bark.at(2));
     }
-    paintCrown(img, pal.birchLeaf, {baseX - 10, 62, 72, 64, 7, 12, 95, 481}, true);
-    paintCrown(img, pal.birchLeaf, {baseX + 44, 134, 28, 24, 6, 10, 20, 491}, true);
-    paintCrown(img, pal.birchLeaf, {baseX - 62, 126, 26, 22, 6, 10, 16, 501}, true);
+    paintCrown(img, pal.birchLeaf, {baseX - 10, 62, 72, 64, 7, 12, 95, 481});
+    paintCrown(img, pal.birchLeaf, {baseX + 44, 134, 28, 24, 6, 10, 20, 491});
+    paintCrown(img, pal.birchLeaf, {baseX - 62, 126, 26, 22, 6, 10, 16, 501});
 }
 
 // A dark outline around every opaque shape, on the sides facing away from
