@@ -162,11 +162,9 @@ void daisy(Image& img, const LowerPalette& pal, int x, int y, int size) {
         }
     }
     img.set(x, y, pal.yellow);
-    if (size >= 2) {
-        img.set(x + 1, y, pal.gold);
-        img.set(x, y + 1, pal.gold);
-        img.set(x + 1, y + 1, pal.gold);
-    }
+    img.set(x + 1, y, pal.gold);
+    img.set(x, y + 1, pal.gold);
+    img.set(x + 1, y + 1, pal.gold);
 }
 
 void cupFlower(Image& img, int x, int y, int size, std::uint8_t light, std::uint8_t dark) {

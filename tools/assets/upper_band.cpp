@@ -51,10 +51,7 @@ struct Ridge {
     double at(double x) const {
         double y = base;
         for (const Wave& w : waves) y -= w.amplitude * sine(2 * kPi * w.periods * x / W + w.phase);
-        if (roughness > 0) {
-            y -= roughness * (fractalNoise(x, 0, roughCell, 3, seed, W) - 0.5);
-        }
-        return y;
+        return y - roughness * (fractalNoise(x, 0, roughCell, 3, seed, W) - 0.5);
     }
 };
 

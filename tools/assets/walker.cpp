@@ -236,7 +236,6 @@ void head(Sprite& s, const WalkerPalette& pal) {
     // Eye: a dark pupil with a glint, under a bushy brow; a rosy cheek.
     s.begin();
     s.set(66, 27, pal.outline);
-    s.set(67, 27, pal.outline);
     s.set(66, 28, pal.outline);
     s.set(67, 28, pal.outline);
     s.set(67, 27, pal.eyeWhite);
