@@ -19,8 +19,8 @@ constexpr double kSunX = 492, kSunY = 96, kSunR = 26;
 constexpr double kHorizon = 222;
 
 struct SandPalette {
-    Ramp sky;                          // top to horizon
-    int glowFirst = 0, glowCount = 0;  // sky tinted by the sun's glow
+    Ramp sky;   // top to horizon
+    Ramp glow;  // the sky tinted by the sun's glow, in the entries after the sky's
     Ramp sun, mesa, far, lit, shade, rock, plant;
 };
 
@@ -37,11 +37,11 @@ SandPalette buildPalette(Palette& p) {
     SandPalette s;
     s.sky = p.ramp({kSkyStops[0], kSkyStops[1], kSkyStops[2], kSkyStops[3], kSkyStops[4]}, 48);
     // The glow: the sky at several heights, mixed toward the sun's colour.
-    s.glowFirst = p.size();
+    s.glow.first = p.size();
     for (int row = 0; row < 6; ++row) {
         for (int g = 1; g <= 6; ++g) p.add(mix(skyAt(row * 40.0), kGlow, g / 6.5));
     }
-    s.glowCount = p.size() - s.glowFirst;
+    s.glow.count = p.size() - s.glow.first;
     s.sun = p.ramp({{255, 226, 150}, {255, 244, 200}, {255, 253, 236}}, 8);
     s.mesa = p.ramp({{120, 84, 112}, {168, 116, 128}, {206, 156, 146}, {228, 190, 164}}, 16);
     s.far = p.ramp({{200, 140, 100}, {230, 182, 128}, {246, 214, 164}}, 14);
@@ -77,6 +77,8 @@ std::uint8_t nearestDithered(const std::vector<Rgb>& palette, int first, int cou
 }
 
 void paintSky(Image& img, const SandPalette& pal, const std::vector<Rgb>& colours) {
+    // The sky is dithered from the plain sky and the glow entries together.
+    const int first = pal.sky.first, count = pal.glow.first + pal.glow.count - first;
     fillRows(img, 0, floorInt(kHorizon) + 1, [&](int x, int y, double, double) {
         double dx = x + 0.5 - kSunX, dy = (y + 0.5 - kSunY) * 1.1;
         double dist = std::sqrt(dx * dx + dy * dy);
@@ -89,9 +91,6 @@ void paintSky(Image& img, const SandPalette& pal, const std::vector<Rgb>& colour
         double r = lerp(base.r, kGlow.r, clamp01(glow));
         double g = lerp(base.g, kGlow.g, clamp01(glow));
         double b = lerp(base.b, kGlow.b, clamp01(glow));
-        // Pick from the glow entries and the plain sky near this height.
-        int first = std::min(pal.glowFirst, static_cast<int>(pal.sky.first));
-        int count = pal.glowFirst + pal.glowCount - first;
         return static_cast<int>(nearestDithered(colours, first, count, r, g, b, x, y, 14));
     });
 }
