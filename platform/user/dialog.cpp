@@ -200,14 +200,17 @@ const WindowClass kControlClass{"CONTROL", 0, controlProc, nullptr, nullptr, nul
 namespace platform::user {
 
 void paintDialog(Window& dialog) {
-    HDC dc = GetDC(dialog.handle);
+    // A context of its own rather than GetDC's, which would show the frame
+    // after every stroke: the finished picture is shown once.
+    HDC dc = gdi::createWindowDC(dialog.frame, {});
     if (!dc) return;
     if (dialog.font) SelectObject(dc, dialog.font);
     SetTextColor(dc, RGB(0, 0, 0));
     fill(dc, 0, 0, dialog.clientWidth(), dialog.clientHeight(), kFace);
     for (Window* child : childrenOf(dialog.handle))
         if (child->control && (child->style & WS_VISIBLE)) paintControl(dc, *child);
-    ReleaseDC(dialog.handle, dc);
+    gdi::releaseWindowDC(dc);
+    presentFrame(dialog);
 }
 
 HWND controlAt(const Window& dialog, POINT p) {
