@@ -114,7 +114,7 @@ std::string withoutMnemonic(const std::string& s) {
 void paintControl(HDC dc, const Window& w) {
     const Control& c = *w.control;
     const RECT r = w.rect;
-    const std::string label = withoutMnemonic(c.text);
+    const std::string label = withoutMnemonic(w.title);
     const SIZE extent = textSize(dc, label);
     const int middle = (r.top + r.bottom - extent.cy) / 2;
     if (c.className == "BUTTON") {
@@ -263,9 +263,8 @@ HWND WINAPI CreateDialogParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
         control->id = item.id;
         control->className = predefinedClass(item.windowClass);
         control->style = item.style;
-        control->text = item.text.isNumber ? "" : item.text.text;
         const RECT r{px(item.x), py(item.y), px(item.x) + px(item.cx), py(item.y) + py(item.cy)};
-        const std::string text = control->text;  // the control moves into the call
+        const std::string text = item.text.isNumber ? "" : item.text.text;
         const HWND child = createWindow(item.exStyle, &kControlClass, text, item.style | WS_CHILD, r, nullptr, hwnd,
                                         nullptr, std::move(control));
         if (!firstControl) firstControl = child;

@@ -23,12 +23,12 @@ struct WindowClass {
     HBRUSH background = nullptr;
 };
 
-// A control of a dialog: a child window that the dialog draws itself.
+// A control of a dialog: a child window that the dialog draws itself. Its
+// label is the window's title.
 struct Control {
     WORD id = 0;
     std::string className;  // "BUTTON", "SYSDATETIMEPICK32", ...
     DWORD style = 0;
-    std::string text;
     bool checked = false;  // check boxes
 };
 

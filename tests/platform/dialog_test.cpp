@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "support/headless.h"
+#include "user/window.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@ using platform::backend::HeadlessConfig;
 namespace {
 
 constexpr WORD kOkId = 1;
+constexpr std::uint32_t kFace = 0xD4D0C8;  // the dialog's face colour, 0x00RRGGBB
 
 struct Command {
     HWND dialog;
@@ -43,6 +45,23 @@ protected:
         return dialog_;
     }
 
+    // A control's rectangle in the dialog's client area.
+    static RECT rectOf(HWND control) {
+        RECT r{};
+        GetWindowRect(control, &r);
+        return r;
+    }
+
+    const platform::gdi::Surface& shown() const { return *backend_->window(1)->lastFrame(); }
+
+    // Pixels inside `r` of the shown frame that are not the face colour.
+    int inkIn(RECT r) const {
+        int n = 0;
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x) n += shown().rgbRow(y)[x] != kFace;
+        return n;
+    }
+
     void TearDown() override {
         if (IsWindow(dialog_)) DestroyWindow(dialog_);
         MSG msg;
@@ -65,6 +84,19 @@ TEST_F(Dialog, AClickRepaintsAndPresentsTheDialogOnceThenReportsTheCommand) {
     EXPECT_EQ(gCommands[0].dialog, dialog_);
     EXPECT_EQ(gCommands[0].id, kOkId);
     EXPECT_EQ(gCommands[0].code, WORD{BN_CLICKED});
+}
+
+TEST_F(Dialog, AControlsNewTextIsWhatTheNextRepaintShows) {
+    ASSERT_NE(open(), nullptr);
+    const HWND ok = gFirstControl;
+    const auto controls = platform::user::childrenOf(dialog_);
+    ASSERT_EQ(controls.size(), 2u);
+    const HWND label = controls[1]->handle;
+    const RECT area = rectOf(label);
+    EXPECT_GT(inkIn(area), 0);
+    ASSERT_TRUE(SetWindowTextA(label, ""));
+    SendMessageA(ok, WM_LBUTTONUP, 0, 0);  // the click repaints the dialog
+    EXPECT_EQ(inkIn(area), 0);
 }
 
 }  // namespace
