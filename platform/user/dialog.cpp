@@ -213,15 +213,9 @@ void paintDialog(Window& dialog) {
     presentFrame(dialog);
 }
 
-HWND controlAt(const Window& dialog, POINT p) {
-    for (Window* child : childrenOf(dialog.handle)) {
-        if (!child->control || !(child->style & WS_VISIBLE)) continue;
-        // Group boxes let clicks through to what they frame.
-        if (child->control->className == "BUTTON" && (child->control->style & kButtonTypeMask) == kGroupBox) continue;
-        const RECT& r = child->rect;
-        if (p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom) return child->handle;
-    }
-    return nullptr;
+// Group boxes let clicks through to what they frame.
+bool letsMouseThrough(const Window& w) {
+    return w.control && w.control->className == "BUTTON" && (w.control->style & kButtonTypeMask) == kGroupBox;
 }
 
 }  // namespace platform::user

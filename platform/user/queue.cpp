@@ -84,19 +84,9 @@ void queueMouse(const backend::Event& e) {
     if (e.type == backend::EventType::ButtonDown) q.buttons |= flag;
     if (e.type == backend::EventType::ButtonUp) q.buttons &= ~flag;
 
-    HWND target = windowAt(e.position);
-    Window* w = findWindow(target);
+    const auto [target, client] = windowAt(e.position);
+    const Window* w = findWindow(target);
     if (!w) return;
-    POINT client{e.position.x - w->rect.left, e.position.y - w->rect.top};
-    // Inside a dialog, a control takes the mouse over its own rectangle.
-    if (w->dialogProc) {
-        if (const HWND control = controlAt(*w, client)) {
-            const Window* c = findWindow(control);
-            client = {client.x - c->rect.left, client.y - c->rect.top};
-            target = control;
-            w = findWindow(control);
-        }
-    }
     UINT msg = WM_MOUSEMOVE;
     if (e.type == backend::EventType::ButtonDown) msg = downMsg;
     if (e.type == backend::EventType::ButtonUp) msg = upMsg;

@@ -87,15 +87,23 @@ HWND activeWindow() { return state().active; }
 
 void activate(HWND hwnd) { state().active = hwnd; }
 
-HWND windowAt(POINT p) {
+MouseTarget windowAt(POINT p) {
+    auto contains = [](const RECT& r, POINT q) {
+        return q.x >= r.left && q.x < r.right && q.y >= r.top && q.y < r.bottom;
+    };
     // Topmost windows first, then the most recently created.
     Window* best = nullptr;
     for (auto& w : state().windows) {
-        if (!w->isTopLevel() || !w->visible || !w->enabled || w->destroying) continue;
-        if (p.x < w->rect.left || p.x >= w->rect.right || p.y < w->rect.top || p.y >= w->rect.bottom) continue;
+        if (!w->isTopLevel() || !w->visible || !w->enabled || w->destroying || !contains(w->rect, p)) continue;
         if (!best || w->topmost || !best->topmost) best = w.get();
     }
-    return best ? best->handle : nullptr;
+    if (!best) return {};
+    const POINT client{p.x - best->rect.left, p.y - best->rect.top};
+    for (Window* child : childrenOf(best->handle)) {
+        if (!(child->style & WS_VISIBLE) || !contains(child->rect, client) || letsMouseThrough(*child)) continue;
+        return {child->handle, {client.x - child->rect.left, client.y - child->rect.top}};
+    }
+    return {best->handle, client};
 }
 
 LRESULT callWindowProc(Window& w, UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -67,8 +67,14 @@ std::vector<Window*> childrenOf(HWND parent);
 // The window keyboard input goes to: the last top-level window activated.
 HWND activeWindow();
 void activate(HWND hwnd);
-// The topmost visible, enabled top-level window that contains a screen point.
-HWND windowAt(POINT screen);
+// Where the mouse at a screen point goes: the topmost visible, enabled
+// top-level window there, or its visible control under the point; with the
+// point in that window's client coordinates. A null window if none is there.
+struct MouseTarget {
+    HWND hwnd = nullptr;
+    POINT client{};
+};
+MouseTarget windowAt(POINT screen);
 
 // Calls a window's procedure (a dialog's goes through its dialog procedure).
 LRESULT callWindowProc(Window& w, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -87,7 +93,7 @@ void forgetMessagesFor(HWND hwnd);
 
 // Draws a dialog and its controls into its frame.
 void paintDialog(Window& dialog);
-// The control of a dialog under a point of the dialog's client area.
-HWND controlAt(const Window& dialog, POINT client);
+// Whether a dialog control lets the mouse through to what lies under it.
+bool letsMouseThrough(const Window& control);
 
 }  // namespace platform::user
