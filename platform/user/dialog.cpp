@@ -193,7 +193,7 @@ LRESULT CALLBACK controlProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
     return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
-const WindowClass kControlClass{"CONTROL", 0, controlProc, nullptr, nullptr, nullptr, nullptr};
+const WindowClass kControlClass{"CONTROL", 0, controlProc, nullptr};
 
 }  // namespace
 

@@ -42,6 +42,7 @@ void traceWindow(const char* what, const Window& w) {
 }
 
 void resizeFrame(Window& w) {
+    if (!w.isTopLevel()) return;
     const int width = std::max(1, w.clientWidth());
     const int height = std::max(1, w.clientHeight());
     if (w.frame.surface.width() != width || w.frame.surface.height() != height)
@@ -133,7 +134,6 @@ HWND createWindow(DWORD exStyle, const WindowClass* cls, const std::string& titl
     w->classStyle = cls ? cls->style : 0;
     w->dialogProc = dialogProc;
     w->style = style;
-    w->exStyle = exStyle;
     w->title = title;
     w->rect = rect;
     w->owner = owner;
@@ -186,7 +186,7 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* wc) {
         SetLastError(ERROR_CLASS_ALREADY_EXISTS);
         return 0;
     }
-    WindowClass cls{name, wc->style, wc->lpfnWndProc, wc->hInstance, wc->hIcon, wc->hCursor, wc->hbrBackground};
+    WindowClass cls{name, wc->style, wc->lpfnWndProc, wc->hInstance};
     s.classes.emplace(name, cls);
     // Class atoms start at 0xC000, as Windows numbers registered classes.
     return static_cast<ATOM>(0xC000 + s.classes.size() - 1);

@@ -18,9 +18,6 @@ struct WindowClass {
     UINT style = 0;
     WNDPROC proc = nullptr;
     HINSTANCE instance = nullptr;
-    HICON icon = nullptr;
-    HCURSOR cursor = nullptr;
-    HBRUSH background = nullptr;
 };
 
 // A control of a dialog: a child window that the dialog draws itself. Its
@@ -38,7 +35,6 @@ struct Window {
     DLGPROC dialogProc = nullptr;  // dialogs only
     UINT classStyle = 0;
     DWORD style = 0;
-    DWORD exStyle = 0;
     std::string title;
     RECT rect{};  // screen coordinates; a child's are relative to its parent's client area
     bool visible = false;
@@ -48,7 +44,8 @@ struct Window {
     HWND owner = nullptr;   // top-level windows: the owner, if any
     HWND parent = nullptr;  // child windows: the parent
     backend::WindowId backendId = 0;  // top-level windows only
-    // What the window shows: its client area, in the display's format.
+    // What a top-level window shows: its client area, in the display's
+    // format. A child's stays one pixel: its parent draws it.
     gdi::Bitmap frame{1, 1, gdi::PixelFormat::Rgb32};
     std::vector<HDC> contexts;  // from GetDC, not yet released
     std::unique_ptr<Control> control;  // dialog controls only
