@@ -178,6 +178,21 @@ void paintControl(HDC dc, const Window& w) {
     if (!label.empty()) text(dc, r.left, r.top, label);
 }
 
+// Draws a dialog and its controls into its frame and shows it.
+void paintDialog(Window& dialog) {
+    // A context of its own rather than GetDC's, which would show the frame
+    // after every stroke: the finished picture is shown once.
+    HDC dc = gdi::createWindowDC(dialog.frame, {});
+    if (!dc) return;
+    if (dialog.font) SelectObject(dc, dialog.font);
+    SetTextColor(dc, RGB(0, 0, 0));
+    fill(dc, 0, 0, dialog.clientWidth(), dialog.clientHeight(), kFace);
+    for (Window* child : childrenOf(dialog.handle))
+        if (child->control && (child->style & WS_VISIBLE)) paintControl(dc, *child);
+    gdi::releaseWindowDC(dc);
+    presentFrame(dialog);
+}
+
 LRESULT CALLBACK controlProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     Window* w = findWindow(hwnd);
     if (msg == WM_LBUTTONUP && w && w->control && w->control->className == "BUTTON") {
@@ -198,20 +213,6 @@ const WindowClass kControlClass{"CONTROL", 0, controlProc, nullptr};
 }  // namespace
 
 namespace platform::user {
-
-void paintDialog(Window& dialog) {
-    // A context of its own rather than GetDC's, which would show the frame
-    // after every stroke: the finished picture is shown once.
-    HDC dc = gdi::createWindowDC(dialog.frame, {});
-    if (!dc) return;
-    if (dialog.font) SelectObject(dc, dialog.font);
-    SetTextColor(dc, RGB(0, 0, 0));
-    fill(dc, 0, 0, dialog.clientWidth(), dialog.clientHeight(), kFace);
-    for (Window* child : childrenOf(dialog.handle))
-        if (child->control && (child->style & WS_VISIBLE)) paintControl(dc, *child);
-    gdi::releaseWindowDC(dc);
-    presentFrame(dialog);
-}
 
 // Group boxes let clicks through to what they frame.
 bool letsMouseThrough(const Window& w) {

@@ -159,13 +159,18 @@ bool take(std::deque<MSG>& from, LPMSG out, HWND hwnd, UINT first, UINT last, bo
     return true;
 }
 
-}  // namespace
-
+// Turns pending backend input (and a signal's close request) into queued
+// messages.
 void pumpInput() {
     if (backend::takeCloseRequest()) queueClose(nullptr);
     backend::Event e;
     while (backend::current().pollEvent(e)) queueEvent(e);
 }
+
+// Whether a key is held, as far as the queue has seen.
+bool isKeyDown(int vk) { return queue().keyDown[static_cast<unsigned>(vk) & 0xFF]; }
+
+}  // namespace
 
 void discardInput() {
     backend::Event e;
@@ -180,8 +185,6 @@ void forgetMessagesFor(HWND hwnd) {
     std::erase_if(q.posted, [hwnd](const MSG& m) { return m.hwnd == hwnd; });
     std::erase_if(q.input, [hwnd](const MSG& m) { return m.hwnd == hwnd; });
 }
-
-bool isKeyDown(int vk) { return queue().keyDown[static_cast<unsigned>(vk) & 0xFF]; }
 
 }  // namespace platform::user
 

@@ -3,6 +3,7 @@
 #include "user/window.h"
 
 #include "backend/trace.h"
+#include "user/queue.h"
 
 #include <algorithm>
 #include <cctype>
@@ -57,7 +58,7 @@ void setVisible(Window& w, bool visible) {
         traceWindow(visible ? "shown" : "hidden", w);
         if (visible) presentFrame(w);
     }
-    if (visible && w.isTopLevel()) activate(w.handle);
+    if (visible && w.isTopLevel()) state().active = w.handle;
     if (!visible && state().active == w.handle) state().active = nullptr;
 }
 
@@ -85,8 +86,6 @@ std::vector<Window*> childrenOf(HWND parent) {
 }
 
 HWND activeWindow() { return state().active; }
-
-void activate(HWND hwnd) { state().active = hwnd; }
 
 MouseTarget windowAt(POINT p) {
     auto contains = [](const RECT& r, POINT q) {
@@ -302,7 +301,7 @@ BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, 
     }
     if (uFlags & SWP_SHOWWINDOW) setVisible(*w, true);
     if (uFlags & SWP_HIDEWINDOW) setVisible(*w, false);
-    if (!(uFlags & SWP_NOACTIVATE) && w->visible && w->isTopLevel()) activate(hWnd);
+    if (!(uFlags & SWP_NOACTIVATE) && w->visible && w->isTopLevel()) state().active = hWnd;
     return TRUE;
 }
 

@@ -63,7 +63,6 @@ std::vector<Window*> childrenOf(HWND parent);
 
 // The window keyboard input goes to: the last top-level window activated.
 HWND activeWindow();
-void activate(HWND hwnd);
 // Where the mouse at a screen point goes: the topmost visible, enabled
 // top-level window there, or its visible control under the point; with the
 // point in that window's client coordinates. A null window if none is there.
@@ -85,11 +84,6 @@ void presentFrame(Window& w);
 HWND createWindow(DWORD exStyle, const WindowClass* cls, const std::string& title, DWORD style, RECT rect, HWND owner,
                   HWND parent, DLGPROC dialogProc, std::unique_ptr<Control> control);
 
-// Drops queued messages addressed to a window that is going away.
-void forgetMessagesFor(HWND hwnd);
-
-// Draws a dialog and its controls into its frame.
-void paintDialog(Window& dialog);
 // Whether a dialog control lets the mouse through to what lies under it.
 bool letsMouseThrough(const Window& control);
 
