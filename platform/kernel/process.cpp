@@ -8,7 +8,6 @@
 #include <string>
 
 #include "backend/backend.h"
-#include "kernel/module.h"
 
 namespace platform::kernel {
 

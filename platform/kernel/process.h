@@ -1,6 +1,9 @@
 // The process side of the KERNEL layer: the command line as Windows presents
-// it, and the mapping of termination signals onto an orderly close.
+// it, the program's module, and the mapping of termination signals onto an
+// orderly close.
 #pragma once
+
+#include <windows.h>
 
 namespace platform::kernel {
 
@@ -19,5 +22,10 @@ const char* commandLineTail(const char* line);
 // SIGINT and SIGTERM ask every top-level window to close (they become
 // WM_CLOSE), so an interrupted run stops the same orderly way as any other.
 void installSignalHandlers();
+
+// The handle GetModuleHandleA(NULL) returns: fixed, non-null, the same on
+// every call. The resource functions take it as the module whose resources
+// are the ones embedded in the executable.
+HINSTANCE mainModule();
 
 }  // namespace platform::kernel

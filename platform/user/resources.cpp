@@ -20,7 +20,7 @@
 #include <mutex>
 #include <optional>
 
-#include "kernel/module.h"
+#include "kernel/process.h"
 
 // The compiled resource script, defined by the object that
 // pomrivel_add_resources generates for a program. The references are weak so

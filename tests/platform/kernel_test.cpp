@@ -31,7 +31,6 @@
 #include <vector>
 
 #include "backend/backend.h"
-#include "kernel/module.h"
 #include "kernel/mutex.h"
 #include "kernel/process.h"
 
