@@ -5,7 +5,6 @@
 #include "user/resfile.h"
 #include "user/window.h"
 
-#include <cctype>
 #include <cstdio>
 
 using namespace platform;
@@ -22,11 +21,7 @@ constexpr UINT kButtonTypeMask = 0x000F;
 constexpr UINT kPushButton = 0x0, kDefPushButton = 0x1, kCheckBox = 0x2, kAutoCheckBox = 0x3, kGroupBox = 0x7;
 
 std::string predefinedClass(const ResourceId& id) {
-    if (!id.isNumber) {
-        std::string name = id.text;
-        for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        return name;
-    }
+    if (!id.isNumber) return upperCase(id.text);
     switch (id.number) {
     case 0x80: return "BUTTON";
     case 0x81: return "EDIT";

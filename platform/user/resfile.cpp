@@ -6,14 +6,14 @@
 
 namespace platform::user {
 
+std::string upperCase(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
 bool ResourceId::operator==(const ResourceId& other) const {
     if (isNumber != other.isNumber) return false;
-    if (isNumber) return number == other.number;
-    if (text.size() != other.text.size()) return false;
-    for (std::size_t i = 0; i < text.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(text[i])) != std::toupper(static_cast<unsigned char>(other.text[i])))
-            return false;
-    return true;
+    return isNumber ? number == other.number : upperCase(text) == upperCase(other.text);
 }
 
 ResourceId ResourceId::fromWin32(LPCSTR name) {

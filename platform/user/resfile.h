@@ -16,6 +16,9 @@
 
 namespace platform::user {
 
+// ASCII upper case. Class names and resource names compare without case.
+std::string upperCase(std::string s);
+
 // A resource type or name: a 16-bit id or a string. Strings keep their case
 // but compare without it, as Windows compares resource names.
 struct ResourceId {

@@ -4,21 +4,15 @@
 
 #include "backend/trace.h"
 #include "user/queue.h"
+#include "user/resfile.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <map>
 
 namespace platform::user {
 
 namespace {
-
-std::string upper(const char* s) {
-    std::string out(s ? s : "");
-    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
-}
 
 struct State {
     std::map<std::string, WindowClass> classes;
@@ -180,7 +174,7 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* wc) {
         return 0;
     }
     State& s = state();
-    const std::string name = upper(wc->lpszClassName);
+    const std::string name = upperCase(wc->lpszClassName);
     if (name.empty() || s.classes.count(name)) {
         SetLastError(ERROR_CLASS_ALREADY_EXISTS);
         return 0;
@@ -198,7 +192,7 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
         return nullptr;
     }
     State& s = state();
-    const auto it = s.classes.find(upper(lpClassName));
+    const auto it = s.classes.find(upperCase(lpClassName));
     if (it == s.classes.end()) {
         SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
         return nullptr;
