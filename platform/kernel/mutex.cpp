@@ -31,9 +31,6 @@ namespace platform::kernel {
 
 namespace {
 
-constexpr DWORD kErrorAccessDenied = 5;
-constexpr DWORD kErrorTooManyOpenFiles = 4;
-
 // Escaped names up to this length are used whole; longer ones keep a prefix
 // and a hash. With "pomrivel-" and ".lock" around them file names stay far
 // below the 255 bytes Linux file systems allow.
@@ -115,9 +112,9 @@ std::uint64_t fnv1a(std::string_view text) {
 DWORD win32ErrorFor(int error) {
     switch (error) {
         case EMFILE:
-        case ENFILE: return kErrorTooManyOpenFiles;
+        case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
         case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
-        default: return kErrorAccessDenied;
+        default: return ERROR_ACCESS_DENIED;
     }
 }
 

@@ -159,7 +159,6 @@ std::optional<std::vector<ResourceEntry>> parseResFile(std::span<const std::uint
 }
 
 std::optional<DialogTemplate> parseDialogTemplate(std::span<const std::uint8_t> data) {
-    constexpr DWORD kSetFont = 0x40;  // DS_SETFONT
     Reader r(data);
     DialogTemplate t;
     t.style = r.dword();
@@ -174,7 +173,7 @@ std::optional<DialogTemplate> parseDialogTemplate(std::span<const std::uint8_t> 
     t.menu = r.zeroNameOrId();
     t.windowClass = r.zeroNameOrId();
     t.title = r.string16();
-    if (t.style & kSetFont) {
+    if (t.style & DS_SETFONT) {
         t.pointSize = r.word();
         t.font = r.string16();
     }

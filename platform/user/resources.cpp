@@ -401,12 +401,12 @@ bool validGroup(const ResourceEntry& group, bool cursor) {
     if (d.size() < 6 || le16(d, 0) != 0 || le16(d, 2) != (cursor ? 2u : 1u)) return false;
     const std::uint32_t count = le16(d, 4);
     if (count == 0 || d.size() < 6 + std::size_t{14} * count) return false;
-    const WORD imageType = cursor ? 1 : 3;  // RT_CURSOR, RT_ICON
+    const ResourceId imageType = ResourceId::fromWin32(cursor ? RT_CURSOR : RT_ICON);
     for (std::uint32_t i = 0; i < count; ++i) {
-        const WORD id = static_cast<WORD>(le16(d, 6 + 14 * i + 12));
+        const ResourceId id = ResourceId::fromNumber(static_cast<WORD>(le16(d, 6 + 14 * i + 12)));
         bool found = false;
         for (const ResourceEntry& e : entries())
-            if (e.type == ResourceId::fromNumber(imageType) && e.name == ResourceId::fromNumber(id)) found = true;
+            if (e.type == imageType && e.name == id) found = true;
         if (!found) return false;
     }
     return true;
@@ -422,8 +422,7 @@ HANDLE loadSharedImage(HINSTANCE instance, LPCSTR name, bool cursor) {
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return nullptr;
     }
-    const ResourceEntry* group =
-        findModuleResource(instance, name, cursor ? MAKEINTRESOURCEA(12) : MAKEINTRESOURCEA(14));
+    const ResourceEntry* group = findModuleResource(instance, name, cursor ? RT_GROUP_CURSOR : RT_GROUP_ICON);
     if (!group) return nullptr;
     if (!validGroup(*group, cursor)) {
         SetLastError(ERROR_INVALID_DATA);
