@@ -424,13 +424,14 @@ HANDLE loadSharedImage(HINSTANCE instance, LPCSTR name, bool cursor) {
     }
     const ResourceEntry* group = findModuleResource(instance, name, cursor ? RT_GROUP_CURSOR : RT_GROUP_ICON);
     if (!group) return nullptr;
+    // Only valid groups are cached, so a group found there needs no check.
+    std::lock_guard lock(t.mutex);
+    for (SharedImage& s : t.images)
+        if (s.group == group) return &s;
     if (!validGroup(*group, cursor)) {
         SetLastError(ERROR_INVALID_DATA);
         return nullptr;
     }
-    std::lock_guard lock(t.mutex);
-    for (SharedImage& s : t.images)
-        if (s.group == group) return &s;
     return &t.images.emplace_back(SharedImage{group, 0});
 }
 
