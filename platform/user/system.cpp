@@ -3,6 +3,7 @@
 #include "backend/trace.h"
 
 #include <cstring>
+#include <optional>
 
 using namespace platform;
 
@@ -13,12 +14,12 @@ int gCursorCount = 0;
 // The screen-saving setting; only this process sees it.
 BOOL gScreenSaveActive = TRUE;
 // The mode the desktop had before any change, for ENUM_REGISTRY_SETTINGS.
-backend::DisplayMode gStoredMode;
-bool gStoredModeKnown = false;
+std::optional<backend::DisplayMode> gStoredMode;
 
 void rememberStoredMode() {
-    if (gStoredModeKnown) return;
-    gStoredModeKnown = backend::current().currentMode(gStoredMode);
+    if (gStoredMode) return;
+    backend::DisplayMode mode;
+    if (backend::current().currentMode(mode)) gStoredMode = mode;
 }
 
 std::string sizeText(int width, int height) { return std::to_string(width) + "x" + std::to_string(height); }
@@ -72,8 +73,8 @@ BOOL WINAPI EnumDisplaySettingsA(LPCSTR lpszDeviceName, DWORD iModeNum, DEVMODEA
     if (iModeNum == ENUM_CURRENT_SETTINGS || iModeNum == 0) {
         if (!backend::current().currentMode(mode)) return FALSE;
     } else if (iModeNum == ENUM_REGISTRY_SETTINGS) {
-        if (!gStoredModeKnown) return FALSE;
-        mode = gStoredMode;
+        if (!gStoredMode) return FALSE;
+        mode = *gStoredMode;
     } else {
         return FALSE;  // one mode is listed: the one in force
     }
