@@ -3,12 +3,10 @@
 // frames it presents as PNG files.
 //
 // The saver is the real program, started with /s as the system starts it.
-// The run is bounded: a key release is scripted for a virtual time by which
-// the frames asked for have surely been presented, and the saver stops on it
-// as it stops for a person. Virtual time costs no waiting, so the bound is
-// generous.
+// The virtual screen counts the pictures it writes and, once the last one
+// asked for is written, closes the saver's window as a window manager would;
+// the saver stops on that in its orderly way.
 #include <cerrno>
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -135,33 +133,6 @@ int parseOptions(int argc, char** argv, Options& o) {
     return 0;
 }
 
-// The step, in ms, by which the saver's frame clock moves at a tick count of
-// `ticks`: the clock is the 32-bit tick count as a float, times 0.001 as a
-// float, so it loses resolution as the uptime grows.
-double clockStepMs(std::uint32_t ticks) {
-    const float t = static_cast<float>(ticks);
-    const float s = t * 0.001f;
-    const double tickStep = std::nextafter(t, INFINITY) - t;
-    const double secondStep = (std::nextafter(s, INFINITY) - s) * 1000.0;
-    return std::fmax(1.0, std::fmax(tickStep, secondStep));
-}
-
-// A virtual time, in ms after the start, by which `frames` frames at 50 a
-// second have surely been presented when the run starts at `uptime`. A frame
-// comes after 20 ms plus at most the clock's step; the step is taken at the
-// largest tick count the run can reach.
-std::uint64_t runLength(std::uint64_t uptime, long frames) {
-    std::uint64_t length = static_cast<std::uint64_t>(frames) * 21 + 1000;
-    for (int pass = 0; pass < 4; ++pass) {
-        const std::uint64_t start = uptime & 0xFFFFFFFFull;
-        const std::uint64_t end = start + length;
-        const std::uint32_t highest = end > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<std::uint32_t>(end);
-        const double frameMs = 21.0 + 2.0 * clockStepMs(highest);
-        length = static_cast<std::uint64_t>(std::ceil(frameMs * static_cast<double>(frames))) + 1000;
-    }
-    return length;
-}
-
 std::string saverPath() {
     std::error_code ec;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
@@ -199,13 +170,11 @@ int main(int argc, char** argv) {
                      kMostPictures);
         return 1;
     }
-    const std::uint64_t stopAt = runLength(o.uptime, lastFrame);
 
     std::string settings = "screen=" + std::to_string(o.width) + "x" + std::to_string(o.height) +
                            ";uptime=" + std::to_string(o.uptime) + ";step=1" + ";capture=" + o.out +
                            ";capture-first=" + std::to_string(o.first) + ";capture-every=" + std::to_string(o.every) +
-                           ";capture-count=" + std::to_string(o.frames) + ";script=" + std::to_string(stopAt) +
-                           " keyup SPACE";
+                           ";capture-count=" + std::to_string(o.frames);
     if (o.keepMode) settings += ";mode-query=fail";
 
     std::error_code ec;

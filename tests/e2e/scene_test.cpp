@@ -13,6 +13,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -111,7 +113,8 @@ TEST(Capture, WritesTheChosenFramesAndNoOthers) {
         EXPECT_EQ(image.width, 640) << f;
         EXPECT_EQ(image.height, 480) << f;
     }
-    // The saver was stopped in its orderly way, by the tool's key release.
+    // The saver was stopped in its orderly way, by the close request that
+    // follows the last picture.
     EXPECT_FALSE(e2e::traceLines(r.trace, "display mode restored").empty()) << r.trace;
     EXPECT_FALSE(e2e::traceLines(r.trace, "exit 0").empty()) << r.trace;
 }
@@ -153,6 +156,26 @@ TEST(Capture, ARunAcrossTheTickCountWrapShowsTheSameFrames) {
     for (const std::string& f : files) {
         const std::string name = std::filesystem::path(f).filename().string();
         EXPECT_EQ(test_support::readPng(f).pixels, test_support::readPng(normal + "/" + name).pixels) << name;
+    }
+}
+
+TEST(Capture, StopsRightAfterTheLastPictureEvenWhenTheRunCrossesTheTickCountWrap) {
+    // Two seconds before the wrap the frame clock moves half a second a
+    // step; after it, 20 ms. The run still ends at the last picture: the
+    // frames the saver counts in its caption (each caption shows the frames
+    // since the one before) are no more than the pictures taken.
+    for (const char* uptime : {"3600000", "4294965296"}) {
+        const std::string dir = e2e::freshDir(std::string("stop-") + uptime);
+        const e2e::Result r = capture({"--frames", "2", "--every", "100", "--uptime", uptime, "--out", dir});
+        ASSERT_TRUE(r.finished) << uptime;
+        ASSERT_EQ(r.status, 0) << uptime << "\n" << r.trace;
+        const int lastSaverFrame = 101;  // picture 102
+        int counted = 0;
+        for (const std::string& line : e2e::traceLines(r.trace, "caption \"Frames Per Second: "))
+            counted += std::atoi(line.c_str() + std::strlen("caption \"Frames Per Second: "));
+        EXPECT_GT(counted, 0) << uptime << "\n" << r.trace;
+        EXPECT_LE(counted, lastSaverFrame) << uptime << "\n" << r.trace;
+        EXPECT_FALSE(e2e::traceLines(r.trace, "exit 0").empty()) << uptime << "\n" << r.trace;
     }
 }
 

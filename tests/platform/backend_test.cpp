@@ -405,10 +405,18 @@ TEST(HeadlessCapture, WritesTheChosenPresentsOfVisibleWindows) {
     const auto shown = b->createWindow("shown", 0, 0, 8, 6);
     const auto hidden = b->createWindow("hidden", 0, 0, 8, 6);
     b->show(shown, true);
+    std::vector<std::uint32_t> closedAfter;
     for (std::uint32_t i = 1; i <= 10; ++i) {
         b->present(hidden, filled(8, 6, 0xFF0000));
         b->present(shown, filled(8, 6, i));
+        Event e;
+        if (b->pollEvent(e)) {
+            EXPECT_EQ(e.type, EventType::CloseRequest);
+            EXPECT_EQ(e.window, 0u);
+            closedAfter.push_back(i);
+        }
     }
+    EXPECT_EQ(closedAfter, std::vector<std::uint32_t>{6}) << "one close request, right after the last file";
     EXPECT_EQ(b->presentCount(), 10) << "presents to hidden windows do not count";
     EXPECT_EQ(b->capturedCount(), 2);
 
@@ -424,6 +432,20 @@ TEST(HeadlessCapture, WritesTheChosenPresentsOfVisibleWindows) {
         EXPECT_EQ(png.width, 8);
         EXPECT_EQ(png.pixels[47], n) << "the frame of that present";
     }
+
+    // A write that fails ends the run too: the files asked for can no longer
+    // all be written. (A plain file stands where the folder should be.)
+    std::ofstream(dir.path / "not-a-folder") << "x";
+    auto failing = platform::backend::makeHeadlessBackend(
+        fromText("capture=" + (dir.path / "not-a-folder").string() + ";capture-count=5"));
+    const auto window = failing->createWindow("shown", 0, 0, 8, 6);
+    failing->show(window, true);
+    const Surface frame = filled(8, 6, 1);
+    failing->present(window, frame);
+    EXPECT_EQ(failing->capturedCount(), 0);
+    const auto close = nextEvent(*failing, 0);
+    ASSERT_TRUE(close);
+    EXPECT_EQ(close->type, EventType::CloseRequest);
 }
 
 // ---- Configuration text ----

@@ -196,9 +196,12 @@ void HeadlessBackend::capture(const gdi::Surface& frame) {
         // a line per frame.
         std::fprintf(stderr, "pomrivel: cannot write %s; frame capture stopped\n", path.c_str());
         captureFailed_ = true;
+        // The pictures asked for can no longer all be written: end the run.
+        captureDone_ = config_.captureCount >= 0;
         return;
     }
     ++captured_;
+    captureDone_ = captured_ == config_.captureCount;
 }
 
 const HeadlessBackend::WindowState* HeadlessBackend::window(WindowId id) const {
@@ -234,7 +237,8 @@ bool HeadlessBackend::pollEvent(Event& event) {
         }
         return true;
     }
-    if (config_.exitAfter && !exitSent_ && elapsedMs >= *config_.exitAfter) {
+    const bool timeUp = config_.exitAfter && elapsedMs >= *config_.exitAfter;
+    if (!exitSent_ && (timeUp || captureDone_)) {
         exitSent_ = true;
         event = Event{};
         event.type = EventType::CloseRequest;

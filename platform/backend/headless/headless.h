@@ -34,9 +34,12 @@
 //                         NNNNNN the present number, counted from 1
 //   capture-first=K       skip the first K presents (default 0)
 //   capture-every=N       then keep every N-th present (default 1)
-//   capture-count=N       stop after N files (default: no limit)
+//   capture-count=N       stop after N files (default: no limit); once the
+//                         N-th is written (or a write fails), the run ends
+//                         with the close request of exit-after
 //   exit-after=MS         once the clock is MS past the start, the active
 //                         window gets one window-manager close request
+//                         (one in all, whichever of the two comes first)
 //
 // Script lines: `<ms> <event> [args]`, ms relative to the start of the run;
 // '#' starts a comment. Events whose time has come are delivered in time
@@ -195,6 +198,8 @@ private:
     bool altDown_ = false;
     std::size_t nextScript_ = 0;
     bool exitSent_ = false;
+    // capture-count files are written, or can no longer be: the run ends.
+    bool captureDone_ = false;
     std::map<WindowId, WindowState> windows_;
     WindowId nextWindow_ = 1;
     std::vector<BoxRecord> boxes_;
