@@ -2,7 +2,9 @@
 
 #include "backend/factories.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,7 +32,33 @@ std::unique_ptr<Backend> choose() {
 
 std::atomic<bool> gCloseRequested{false};
 
+constexpr BoxButton kOk{IDOK, "OK"}, kCancel{IDCANCEL, "Cancel"}, kAbort{IDABORT, "Abort"},
+    kRetry{IDRETRY, "Retry"}, kIgnore{IDIGNORE, "Ignore"}, kYes{IDYES, "Yes"}, kNo{IDNO, "No"};
+
 }  // namespace
+
+std::vector<BoxButton> boxButtons(UINT style) {
+    switch (style & 0xF) {
+        case MB_OKCANCEL: return {kOk, kCancel};
+        case MB_ABORTRETRYIGNORE: return {kAbort, kRetry, kIgnore};
+        case MB_YESNOCANCEL: return {kYes, kNo, kCancel};
+        case MB_YESNO: return {kYes, kNo};
+        case MB_RETRYCANCEL: return {kRetry, kCancel};
+        default: return {kOk};
+    }
+}
+
+int boxButtonId(std::string_view label) {
+    for (const BoxButton& b : {kOk, kCancel, kAbort, kRetry, kIgnore, kYes, kNo}) {
+        const std::string_view name = b.label;
+        if (name.size() == label.size() &&
+            std::equal(name.begin(), name.end(), label.begin(), [](char x, char y) {
+                return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+            }))
+            return b.id;
+    }
+    return 0;
+}
 
 Backend& current() {
     std::unique_ptr<Backend>& b = slot();

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace platform::gdi {
 class Surface;
@@ -100,6 +102,18 @@ public:
     // The local wall clock, to the millisecond.
     virtual SYSTEMTIME localTime() = 0;
 };
+
+// A message-box button: the ID* the box returns for it and its caption.
+struct BoxButton {
+    int id;
+    const char* label;
+};
+
+// The buttons of a MB_* style's button group, left to right.
+std::vector<BoxButton> boxButtons(UINT style);
+// The ID* of the button whose caption is `label`, in any case ("retry",
+// "Cancel"); 0 for none.
+int boxButtonId(std::string_view label);
 
 // The backend of this process, chosen on first use: POMRIVEL_BACKEND=sdl or
 // headless forces one; otherwise sdl when a display can be opened, else

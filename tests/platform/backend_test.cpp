@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -278,6 +279,31 @@ TEST(HeadlessBoxes, AreRecordedAndAnsweredWithTheStylesButtons) {
     EXPECT_EQ(answering->messageBox(0, "t", "c", MB_OK), IDOK);
     EXPECT_EQ(answering->elapsed(), 500u) << "the clock runs while a box is open";
     EXPECT_EQ(answering->boxes()[1].time, 250u);
+    auto retrying = platform::backend::makeHeadlessBackend(fromText("box-answer=Retry"));
+    EXPECT_EQ(retrying->messageBox(0, "t", "c", MB_RETRYCANCEL), IDRETRY);
+    EXPECT_EQ(retrying->messageBox(0, "t", "c", MB_ABORTRETRYIGNORE | MB_ICONHAND), IDRETRY);
+}
+
+TEST(BoxButtons, EachStyleHasItsButtonsInOrderAndEachCaptionNamesItsAnswer) {
+    const std::pair<UINT, std::vector<int>> styles[] = {
+        {MB_OK, {IDOK}},
+        {MB_OKCANCEL | MB_ICONEXCLAMATION, {IDOK, IDCANCEL}},
+        {MB_ABORTRETRYIGNORE, {IDABORT, IDRETRY, IDIGNORE}},
+        {MB_YESNOCANCEL, {IDYES, IDNO, IDCANCEL}},
+        {MB_YESNO | MB_ICONQUESTION, {IDYES, IDNO}},
+        {MB_RETRYCANCEL, {IDRETRY, IDCANCEL}},
+    };
+    for (const auto& [style, ids] : styles) {
+        std::vector<int> got;
+        for (const platform::backend::BoxButton& b : platform::backend::boxButtons(style)) {
+            got.push_back(b.id);
+            std::string lower = b.label;
+            for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            EXPECT_EQ(platform::backend::boxButtonId(lower), b.id) << b.label;
+        }
+        EXPECT_EQ(got, ids) << "style " << style;
+    }
+    EXPECT_EQ(platform::backend::boxButtonId("maybe"), 0);
 }
 
 TEST(HeadlessModes, QueryAndChangeFailOnRequestAndOtherwiseResizeTheScreen) {

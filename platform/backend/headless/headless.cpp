@@ -62,18 +62,6 @@ SYSTEMTIME systemTimeFromMs(std::int64_t ms) {
     return t;
 }
 
-// The buttons of a MB_* style, left to right.
-std::vector<int> boxButtons(UINT style) {
-    switch (style & 0xF) {
-        case MB_OKCANCEL: return {IDOK, IDCANCEL};
-        case 2: return {3, 4, 5};  // MB_ABORTRETRYIGNORE: IDABORT, IDRETRY, IDIGNORE
-        case MB_YESNOCANCEL: return {IDYES, IDNO, IDCANCEL};
-        case MB_YESNO: return {IDYES, IDNO};
-        case 5: return {4, IDCANCEL};  // MB_RETRYCANCEL: IDRETRY, IDCANCEL
-        default: return {IDOK};
-    }
-}
-
 bool isAltKey(int vk) {
     return vk == VK_MENU || vk == 0xA4 || vk == 0xA5;
 }
@@ -252,10 +240,10 @@ bool HeadlessBackend::pollEvent(Event& event) {
 // ---- Message boxes ----
 
 int HeadlessBackend::messageBox(WindowId owner, const std::string& text, const std::string& caption, UINT style) {
-    const std::vector<int> buttons = boxButtons(style);
-    int answer = buttons.front();
-    if (config_.boxAnswer && std::find(buttons.begin(), buttons.end(), *config_.boxAnswer) != buttons.end())
-        answer = *config_.boxAnswer;
+    const std::vector<BoxButton> buttons = boxButtons(style);
+    int answer = buttons.front().id;
+    for (const BoxButton& b : buttons)
+        if (config_.boxAnswer == b.id) answer = b.id;
     boxes_.push_back(BoxRecord{owner, text, caption, style, answer, elapsed()});
     now_ += config_.boxDelay;
     return answer;

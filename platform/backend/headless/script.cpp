@@ -99,18 +99,6 @@ bool parseLocalTime(std::string_view s, SYSTEMTIME& t) {
     return true;
 }
 
-bool parseBoxAnswer(const std::string& word, int& id) {
-    static const std::pair<const char*, int> answers[] = {
-        {"OK", IDOK}, {"CANCEL", IDCANCEL}, {"ABORT", 3}, {"RETRY", 4}, {"IGNORE", 5}, {"YES", IDYES}, {"NO", IDNO},
-    };
-    for (const auto& [name, value] : answers)
-        if (word == name) {
-            id = value;
-            return true;
-        }
-    return false;
-}
-
 bool readFile(const std::string& path, std::string& text) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
@@ -298,8 +286,8 @@ bool parseHeadlessConfig(const std::string& text, HeadlessConfig& config, std::s
                 return false;
             }
         } else if (key == "box-answer") {
-            int id = 0;
-            ok = parseBoxAnswer(upper(value), id);
+            const int id = boxButtonId(value);
+            ok = id != 0;
             if (ok) config.boxAnswer = id;
         } else if (key == "box-delay") {
             ok = parseNumber(value, config.boxDelay);

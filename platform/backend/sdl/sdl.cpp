@@ -43,23 +43,6 @@ SDL_Rect letterbox(int lw, int lh, int ow, int oh) {
     return r;
 }
 
-struct BoxButton {
-    int id;
-    const char* label;
-};
-
-// The buttons of a MB_* style, left to right.
-std::vector<BoxButton> boxButtons(UINT style) {
-    switch (style & 0xF) {
-        case MB_OKCANCEL: return {{IDOK, "OK"}, {IDCANCEL, "Cancel"}};
-        case 2: return {{3, "Abort"}, {4, "Retry"}, {5, "Ignore"}};  // MB_ABORTRETRYIGNORE
-        case MB_YESNOCANCEL: return {{IDYES, "Yes"}, {IDNO, "No"}, {IDCANCEL, "Cancel"}};
-        case MB_YESNO: return {{IDYES, "Yes"}, {IDNO, "No"}};
-        case 5: return {{4, "Retry"}, {IDCANCEL, "Cancel"}};  // MB_RETRYCANCEL
-        default: return {{IDOK, "OK"}};
-    }
-}
-
 }  // namespace
 
 struct SdlBackend::Window {
