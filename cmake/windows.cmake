@@ -17,9 +17,13 @@ file(GLOB POMRIVEL_RES_FILES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/res/*.bmp $
      ${PROJECT_SOURCE_DIR}/res/*.ico)
 set_source_files_properties(${POMRIVEL_RC} PROPERTIES OBJECT_DEPENDS "${POMRIVEL_RES_FILES}")
 
+# The saver's modules, compiled once for the saver and its tests.
+add_library(saver OBJECT ${POMRIVEL_SAVER_SOURCES})
+target_include_directories(saver PUBLIC ${PROJECT_SOURCE_DIR}/src)
+
 # The saver: a GUI program named as screensavers are.
-add_executable(pomrivel WIN32 ${POMRIVEL_SAVER_SOURCES} ${POMRIVEL_RC})
-target_include_directories(pomrivel PRIVATE ${PROJECT_SOURCE_DIR}/src)
+add_executable(pomrivel WIN32 ${POMRIVEL_RC})
+target_link_libraries(pomrivel PRIVATE saver)
 set_target_properties(pomrivel PROPERTIES SUFFIX ".scr" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
 enable_testing()
@@ -59,8 +63,6 @@ target_include_directories(gdi_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests/platfor
 # The saver's modules: the sprite engine and its bitmap helpers, the
 # calendar, and the frame times the pacer gives at several uptimes. They link
 # the saver's own resources, as the saver does.
-add_library(saver STATIC ${POMRIVEL_SAVER_SOURCES})
-target_include_directories(saver PUBLIC ${PROJECT_SOURCE_DIR}/src)
 set(saver_tests bitmap_helpers sprite_course sprite_list sprite_paint sprite_record xdate frame_times)
 list(TRANSFORM saver_tests PREPEND ${PROJECT_SOURCE_DIR}/tests/src/)
 list(TRANSFORM saver_tests APPEND _test.cpp)
