@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, when missing.
+# Installs the Debian packages the build and the tests need, when missing,
+# and any further packages named on the command line (a name ending in :i386
+# adds the i386 architecture first).
 set -euo pipefail
 
 packages=(
@@ -11,6 +13,7 @@ packages=(
   llvm                                 # llvm-rc, the resource compiler
   xvfb xauth xdotool                   # an X server and input for the display tests
   libgtest-dev libbenchmark-dev        # tests and benchmarks
+  "$@"
 )
 
 missing=()
@@ -23,5 +26,11 @@ echo "Installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
+for p in "${missing[@]}"; do
+  if [[ $p == *:i386 ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+    break
+  fi
+done
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -9,31 +9,12 @@ cd "$(dirname "$0")/.."
 
 stamp() { echo "== $(date +%H:%M:%S) $*"; }
 
-bash scripts/install-deps.sh
-
-# The cross compiler, its windres, GoogleTest's sources, 32-bit Wine, and the
-# X tools of the end-to-end check (xwd from x11-apps, xprop from x11-utils),
-# and file for the check of the executable.
-packages=(
-  g++-mingw-w64-i686 binutils-mingw-w64-i686 googletest
-  wine wine32:i386
-  xvfb xauth xdotool x11-apps x11-utils file
-)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -ne 0 ]; then
-  stamp "installing ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  export DEBIAN_FRONTEND=noninteractive
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    $sudo dpkg --add-architecture i386
-  fi
-  $sudo apt-get update -qq
-  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+# Besides the native build's packages: the cross compiler, its windres,
+# GoogleTest's sources, 32-bit Wine, the X tools of the end-to-end check (xwd
+# from x11-apps, xprop from x11-utils), and file for the check of the
+# executable.
+bash scripts/install-deps.sh g++-mingw-w64-i686 binutils-mingw-w64-i686 googletest \
+  wine wine32:i386 x11-apps x11-utils file
 
 stamp "native saver and capture tool"
 cmake -S . -B build -G Ninja >/dev/null
