@@ -427,14 +427,19 @@ TEST(HeadlessCapture, WritesTheChosenPresentsOfVisibleWindows) {
     TempDir dir("capture");
     const fs::path out = dir.path / "nested" / "frames";
     HeadlessConfig config = fromText("capture=" + out.string() + ";capture-first=2;capture-every=3;capture-count=2");
+    // The frames outlive the backend, as a window's pixels outlive what
+    // the screen shows of them.
+    const Surface hiddenFrame = filled(8, 6, 0xFF0000);
+    Surface shownFrame = filled(8, 6, 0);
     auto b = platform::backend::makeHeadlessBackend(config);
     const auto shown = b->createWindow("shown", 0, 0, 8, 6);
     const auto hidden = b->createWindow("hidden", 0, 0, 8, 6);
     b->show(shown, true);
     std::vector<std::uint32_t> closedAfter;
     for (std::uint32_t i = 1; i <= 10; ++i) {
-        b->present(hidden, filled(8, 6, 0xFF0000));
-        b->present(shown, filled(8, 6, i));
+        b->present(hidden, hiddenFrame);
+        shownFrame = filled(8, 6, i);
+        b->present(shown, shownFrame);
         Event e;
         if (b->pollEvent(e)) {
             EXPECT_EQ(e.type, EventType::CloseRequest);
@@ -462,11 +467,11 @@ TEST(HeadlessCapture, WritesTheChosenPresentsOfVisibleWindows) {
     // A write that fails ends the run too: the files asked for can no longer
     // all be written. (A plain file stands where the folder should be.)
     std::ofstream(dir.path / "not-a-folder") << "x";
+    const Surface frame = filled(8, 6, 1);
     auto failing = platform::backend::makeHeadlessBackend(
         fromText("capture=" + (dir.path / "not-a-folder").string() + ";capture-count=5"));
     const auto window = failing->createWindow("shown", 0, 0, 8, 6);
     failing->show(window, true);
-    const Surface frame = filled(8, 6, 1);
     failing->present(window, frame);
     EXPECT_EQ(failing->capturedCount(), 0);
     const auto close = nextEvent(*failing, 0);
@@ -590,6 +595,10 @@ protected:
         EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u) << "closing the backend shuts SDL's video down";
     }
 
+    // A frame a window shows: it lives on after the test's body, until
+    // TearDown has closed the backend and the window with it.
+    std::optional<Surface> frame_;
+
     // A full-screen topmost window in an 800x480 mode, shown, with the
     // window system's own events for it handled.
     platform::backend::WindowId fullScreenWindow() {
@@ -654,7 +663,7 @@ TEST_F(SdlOnX, ModesAreEmulatedAndTheFrameIsLetterboxedOnTheRealScreen) {
     EXPECT_STREQ(SDL_GetWindowTitle(w), "Frames Per Second: 50");
 
     const std::uint32_t colour = 0x3366CC;
-    backend_->present(id, filled(800, 480, colour));
+    backend_->present(id, frame_.emplace(filled(800, 480, colour)));
     std::vector<std::uint32_t> pixels;
     int width = 0, height = 0;
     ASSERT_TRUE(backend_->readBack(id, pixels, width, height)) << SDL_GetError();

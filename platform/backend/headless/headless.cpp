@@ -160,10 +160,9 @@ void HeadlessBackend::present(WindowId window, const gdi::Surface& frame) {
     if (it == windows_.end() || it->second.destroyed) return;
     WindowState& w = it->second;
     ++w.presents;
-    if (!w.visible) {
-        w.keptFrame = frame;
-        return;
-    }
+    // The layer presents only shown windows; a present to a hidden one is
+    // counted and shows nothing.
+    if (!w.visible) return;
     w.liveFrame = &frame;
     ++presentCount_;
     capture(frame);
