@@ -7,7 +7,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <string_view>
 
 namespace platform::backend {
 
@@ -19,14 +19,17 @@ std::unique_ptr<Backend>& slot() {
 }
 
 std::unique_ptr<Backend> choose() {
-    const char* forced = std::getenv("POMRIVEL_BACKEND");
-    if (forced && std::strcmp(forced, "headless") == 0) return makeHeadlessBackend();
-    if (forced && std::strcmp(forced, "sdl") == 0) {
-        if (auto sdl = makeSdlBackend()) return sdl;
-        std::fprintf(stderr, "pomrivel: POMRIVEL_BACKEND=sdl, but no display could be opened; using headless\n");
-        return makeHeadlessBackend();
+    const char* value = std::getenv("POMRIVEL_BACKEND");
+    const std::string_view forced = value ? value : "";
+    if (forced == "headless") return makeHeadlessBackend();
+    if (!forced.empty() && forced != "sdl") {
+        // Stop rather than guess: a mistyped setting must not pass unnoticed.
+        std::fprintf(stderr, "pomrivel: POMRIVEL_BACKEND=%s is not a backend; use sdl or headless\n", value);
+        std::exit(2);
     }
     if (auto sdl = makeSdlBackend()) return sdl;
+    if (forced == "sdl")
+        std::fprintf(stderr, "pomrivel: POMRIVEL_BACKEND=sdl, but no display could be opened; using headless\n");
     return makeHeadlessBackend();
 }
 

@@ -116,8 +116,8 @@ std::vector<BoxButton> boxButtons(UINT style);
 int boxButtonId(std::string_view label);
 
 // The backend of this process, chosen on first use: POMRIVEL_BACKEND=sdl or
-// headless forces one; otherwise sdl when a display can be opened, else
-// headless.
+// headless forces one (any other value stops the process with status 2);
+// otherwise sdl when a display can be opened, else headless.
 Backend& current();
 
 // Replaces the backend of this process (tests); the previous one is closed.

@@ -533,6 +533,16 @@ TEST(HeadlessConfigText, TheEnvironmentConfiguresTheBackendAndABadValueStopsTheP
         unsetenv("POMRIVEL_HEADLESS");
 }
 
+TEST(BackendChoice, AnUnknownBackendNameStopsTheProcessNamingTheValidOnes) {
+    EXPECT_EXIT(
+        {
+            setenv("POMRIVEL_BACKEND", "sdl2", 1);
+            platform::backend::install(nullptr);
+            platform::backend::current();
+        },
+        ::testing::ExitedWithCode(2), "POMRIVEL_BACKEND=sdl2 is not a backend; use sdl or headless");
+}
+
 // ---- SDL on an X server ----
 
 TEST(SdlKeys, MapToWin32VirtualKeys) {
