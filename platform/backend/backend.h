@@ -58,7 +58,6 @@ struct Event {
 class Backend {
 public:
     virtual ~Backend() = default;
-    virtual const char* name() const = 0;
 
     // ---- Screen and display modes ----
     // False when the current mode cannot be read.

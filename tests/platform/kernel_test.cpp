@@ -485,7 +485,6 @@ public:
     std::uint64_t uptime = 0;
     SYSTEMTIME now{};
 
-    const char* name() const override { return "fake-clock"; }
     bool currentMode(platform::backend::DisplayMode&) override { return false; }
     LONG changeMode(const platform::backend::DisplayMode&) override { return DISP_CHANGE_FAILED; }
     void restoreMode() override {}

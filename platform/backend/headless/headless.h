@@ -149,8 +149,6 @@ public:
 
     explicit HeadlessBackend(HeadlessConfig config);
 
-    const char* name() const override { return "headless"; }
-
     bool currentMode(DisplayMode& mode) override;
     LONG changeMode(const DisplayMode& mode) override;
     void restoreMode() override;

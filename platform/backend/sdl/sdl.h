@@ -29,8 +29,6 @@ public:
     SdlBackend(const SdlBackend&) = delete;
     SdlBackend& operator=(const SdlBackend&) = delete;
 
-    const char* name() const override { return "sdl"; }
-
     bool currentMode(DisplayMode& mode) override;
     LONG changeMode(const DisplayMode& mode) override;
     void restoreMode() override;
