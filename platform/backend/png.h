@@ -1,4 +1,4 @@
-// Writing a frame as a PNG file, for frame capture and the tools.
+// Writing a frame as a PNG file, for frame capture.
 #pragma once
 
 #include <string>
