@@ -62,6 +62,11 @@ SYSTEMTIME systemTimeFromMs(std::int64_t ms) {
     return t;
 }
 
+// The cursor stays on the screen, as Windows keeps it.
+POINT onScreen(POINT p, int width, int height) {
+    return POINT{std::clamp<LONG>(p.x, 0, width - 1), std::clamp<LONG>(p.y, 0, height - 1)};
+}
+
 bool isAltKey(int vk) {
     return vk == VK_MENU || vk == 0xA4 || vk == 0xA5;
 }
@@ -97,9 +102,7 @@ LONG HeadlessBackend::changeMode(const DisplayMode& mode) {
     if (result == DISP_CHANGE_SUCCESSFUL) {
         screenWidth_ = mode.width;
         screenHeight_ = mode.height;
-        // The cursor stays on the screen, as Windows keeps it.
-        cursor_.x = std::clamp<LONG>(cursor_.x, 0, screenWidth_ - 1);
-        cursor_.y = std::clamp<LONG>(cursor_.y, 0, screenHeight_ - 1);
+        cursor_ = onScreen(cursor_, screenWidth_, screenHeight_);
     }
     return result;
 }
@@ -173,8 +176,10 @@ void HeadlessBackend::capture(const gdi::Surface& frame) {
     const int n = presentCount_;
     if (n <= config_.captureFirst || (n - config_.captureFirst - 1) % config_.captureEvery != 0) return;
     if (config_.captureCount >= 0 && captured_ >= config_.captureCount) return;
-    std::error_code ec;
-    std::filesystem::create_directories(config_.captureDir, ec);
+    if (captured_ == 0) {
+        std::error_code ec;
+        std::filesystem::create_directories(config_.captureDir, ec);
+    }
     char name[32];
     std::snprintf(name, sizeof name, "frame-%06d.png", n);
     const std::string path = (std::filesystem::path(config_.captureDir) / name).string();
@@ -213,11 +218,7 @@ bool HeadlessBackend::pollEvent(Event& event) {
             case EventType::MouseMove:
             case EventType::ButtonDown:
             case EventType::ButtonUp:
-                if (s.hasPosition) {
-                    // The cursor stays on the screen, as Windows keeps it.
-                    cursor_.x = std::clamp<LONG>(s.event.position.x, 0, screenWidth_ - 1);
-                    cursor_.y = std::clamp<LONG>(s.event.position.y, 0, screenHeight_ - 1);
-                }
+                if (s.hasPosition) cursor_ = onScreen(s.event.position, screenWidth_, screenHeight_);
                 event.position = cursor_;
                 break;
             case EventType::CloseRequest: break;

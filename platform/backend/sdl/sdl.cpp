@@ -21,8 +21,8 @@ struct TextureDeleter {
     void operator()(SDL_Texture* t) const { SDL_DestroyTexture(t); }
 };
 
-// Floor division, so points left of or above a letterbox map to negative
-// logical coordinates consistently.
+// Floor division, so points left of or above the origin (a letterbox's bars)
+// round the same way as the points inside it.
 std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
     const std::int64_t q = a / b;
     return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
@@ -46,17 +46,13 @@ SDL_Rect letterbox(int lw, int lh, int ow, int oh) {
 }  // namespace
 
 struct SdlBackend::Window {
+    // In this order so that the texture goes first, then the renderer, then
+    // the window they belong to.
     std::unique_ptr<SDL_Window, WindowDeleter> window;
     std::unique_ptr<SDL_Renderer, RendererDeleter> renderer;
     std::unique_ptr<SDL_Texture, TextureDeleter> texture;  // the last frame
     int textureW = 0, textureH = 0;
     bool topmost = false;
-
-    // Textures and renderer go before their window.
-    ~Window() {
-        texture.reset();
-        renderer.reset();
-    }
 };
 
 // ---- Mapping between the logical screen and the real display ----
@@ -64,7 +60,9 @@ struct SdlBackend::Window {
 POINT SdlBackend::Mapping::toLogical(int rx, int ry) const {
     const std::int64_t x = floorDiv(std::int64_t{rx - real.x} * logicalW, std::max(real.w, 1));
     const std::int64_t y = floorDiv(std::int64_t{ry - real.y} * logicalH, std::max(real.h, 1));
-    return POINT{static_cast<LONG>(x), static_cast<LONG>(y)};
+    // The cursor never leaves the screen on Windows.
+    return POINT{static_cast<LONG>(std::clamp<std::int64_t>(x, 0, logicalW - 1)),
+                 static_cast<LONG>(std::clamp<std::int64_t>(y, 0, logicalH - 1))};
 }
 
 SDL_Point SdlBackend::Mapping::toReal(LONG lx, LONG ly) const {
@@ -95,12 +93,7 @@ POINT SdlBackend::fromWindow(Uint32 sdlWindowId, int x, int y) const {
         SDL_GetDisplayBounds(0, &bounds);
         wx = bounds.x, wy = bounds.y;
     }
-    const Mapping m = screenMapping();
-    POINT p = m.toLogical(wx + x, wy + y);
-    // The cursor never leaves the screen on Windows.
-    p.x = std::clamp<LONG>(p.x, 0, m.logicalW - 1);
-    p.y = std::clamp<LONG>(p.y, 0, m.logicalH - 1);
-    return p;
+    return screenMapping().toLogical(wx + x, wy + y);
 }
 
 // ---- Opening and closing ----
@@ -446,11 +439,7 @@ bool SdlBackend::pollEvent(Event& event) {
 POINT SdlBackend::cursorPosition() {
     int x = 0, y = 0;
     SDL_GetGlobalMouseState(&x, &y);
-    const Mapping m = screenMapping();
-    POINT p = m.toLogical(x, y);
-    p.x = std::clamp<LONG>(p.x, 0, m.logicalW - 1);
-    p.y = std::clamp<LONG>(p.y, 0, m.logicalH - 1);
-    return p;
+    return screenMapping().toLogical(x, y);
 }
 
 void SdlBackend::setCursorVisible(bool visible) {

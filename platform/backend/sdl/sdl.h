@@ -65,6 +65,9 @@ private:
     struct Mapping {
         int logicalW, logicalH;
         SDL_Rect real;
+        // The logical point at a real one, kept on the logical screen as
+        // Windows keeps the cursor (points in the bars go to the nearest
+        // edge).
         POINT toLogical(int rx, int ry) const;
         SDL_Point toReal(LONG lx, LONG ly) const;
     };
