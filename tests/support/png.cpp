@@ -2,7 +2,7 @@
 
 #include <png.h>
 
-#include <fstream>
+#include <vector>
 
 namespace test_support {
 
@@ -11,10 +11,9 @@ Image readPng(const std::string& path) {
     png_image png{};
     png.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_file(&png, path.c_str())) return image;
-    // IHDR holds the bit depth at byte 24 and the colour type at byte 25 (2: RGB).
-    std::ifstream in(path, std::ios::binary);
-    unsigned char header[26] = {};
-    image.rgb8 = in.read(reinterpret_cast<char*>(header), sizeof header) && header[24] == 8 && header[25] == 2;
+    // Before the read, png.format is the file's own: plain RGB is 8-bit colour
+    // with neither alpha nor a palette.
+    image.rgb8 = png.format == PNG_FORMAT_RGB;
     png.format = PNG_FORMAT_RGB;
     std::vector<png_byte> rgb(PNG_IMAGE_SIZE(png));
     if (!png_image_finish_read(&png, nullptr, rgb.data(), 0, nullptr)) return image;
