@@ -3,6 +3,7 @@
 #include "gdi/raster.h"
 
 #include <algorithm>
+#include <cstdint>
 
 using namespace platform::gdi;
 
@@ -93,9 +94,12 @@ COLORREF WINAPI SetPixel(HDC hdc, int x, int y, COLORREF color) {
     return set;
 }
 
-BOOL WINAPI Rectangle(HDC hdc, int left, int top, int right, int bottom) {
+BOOL WINAPI Rectangle(HDC hdc, int x0, int y0, int x1, int y1) {
     const DeviceContext* dc = findDC(hdc);
     if (!dc) return FALSE;
+    // 64-bit, so the edges one pixel in from coordinates at the ends of the
+    // int range do not overflow.
+    std::int64_t left = x0, top = y0, right = x1, bottom = y1;
     if (left > right) std::swap(left, right);
     if (top > bottom) std::swap(top, bottom);
     Surface& s = dc->bitmap->surface;

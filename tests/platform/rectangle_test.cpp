@@ -2,6 +2,8 @@
 // excluded, clipping, and the saver's per-frame clear to black.
 #include "gdi_test_util.h"
 
+#include <climits>
+#include <cstdint>
 #include <optional>
 
 using namespace gdi_test;
@@ -11,8 +13,11 @@ namespace {
 // What Rectangle(l, t, r, b) should leave, as Win32 documents it: with a
 // one-pixel pen, the outline on columns l and r - 1 and rows t and b - 1 and
 // the brush inside; with the null pen, the brush alone on [l, r-1) x [t, b-1).
-Pixels modelRectangle(Pixels p, int l, int t, int r, int b, std::optional<COLORREF> pen,
-                      std::optional<COLORREF> brush) {
+// 64-bit, so extreme coordinates have their edges where they belong.
+Pixels modelRectangle(Pixels p, std::int64_t l, std::int64_t t, std::int64_t r, std::int64_t b,
+                      std::optional<COLORREF> pen, std::optional<COLORREF> brush) {
+    if (l > r) std::swap(l, r);
+    if (t > b) std::swap(t, b);
     for (int y = 0; y < p.h; ++y)
         for (int x = 0; x < p.w; ++x) {
             if (pen) {
@@ -78,19 +83,30 @@ TEST(Rectangle, OutlinesWithThePenAndFillsWithTheBrushExcludingRightAndBottom) {
     EXPECT_TRUE(DeleteObject(green));
 }
 
-TEST(Rectangle, IsClippedAtEveryEdge) {
+TEST(Rectangle, IsClippedAtEveryEdgeWithEitherPen) {
     Surface s(20, 10, Format::Colour);
     ASSERT_TRUE(s.ok());
-    Tools tools(s.dc(), GetStockObject(WHITE_BRUSH), GetStockObject(BLACK_PEN));
     const RECT rects[] = {
         {-5, -5, 6, 4}, {15, 6, 30, 20},  {-3, 4, 5, 8}, {12, -9, 17, 3}, {-100000, -100000, 100000, 100000},
-        {25, 2, 40, 8}, {-10, -10, 0, 0}, {0, 0, 20, 10}};
-    for (const RECT& r : rects) {
-        SCOPED_TRACE(::testing::Message() << r.left << "," << r.top << "," << r.right << "," << r.bottom);
-        const Pixels before(20, 10, kRed);
-        put(s, before);
-        Rectangle(s.dc(), r.left, r.top, r.right, r.bottom);
-        EXPECT_TRUE(samePixels(modelRectangle(before, r.left, r.top, r.right, r.bottom, kBlack, kWhite), read(s)));
+        {25, 2, 40, 8}, {-10, -10, 0, 0}, {0, 0, 20, 10},
+        // Coordinates at the ends of the int range, where an edge one pixel
+        // in from them must not wrap around.
+        {INT_MIN, 0, INT_MIN, 4}, {0, INT_MIN, 4, INT_MIN}, {INT_MIN, INT_MIN, INT_MAX, INT_MAX},
+        {INT_MAX, INT_MAX, INT_MIN, INT_MIN}, {INT_MIN, 2, 5, INT_MAX}, {INT_MAX, 0, INT_MAX, 10},
+        {10, 5, INT_MIN, INT_MIN}};
+    for (const HGDIOBJ pen : {GetStockObject(BLACK_PEN), GetStockObject(NULL_PEN)}) {
+        const bool nullPen = pen == GetStockObject(NULL_PEN);
+        Tools tools(s.dc(), GetStockObject(WHITE_BRUSH), pen);
+        ASSERT_TRUE(tools.ok());
+        for (const RECT& r : rects) {
+            SCOPED_TRACE(::testing::Message() << (nullPen ? "null pen " : "black pen ") << r.left << "," << r.top
+                                              << "," << r.right << "," << r.bottom);
+            const Pixels before(20, 10, kRed);
+            put(s, before);
+            Rectangle(s.dc(), r.left, r.top, r.right, r.bottom);
+            const std::optional<COLORREF> penColour = nullPen ? std::nullopt : std::optional<COLORREF>(kBlack);
+            EXPECT_TRUE(samePixels(modelRectangle(before, r.left, r.top, r.right, r.bottom, penColour, kWhite), read(s)));
+        }
     }
 }
 
