@@ -18,6 +18,20 @@ bool ropFromCode(DWORD code, Rop& rop) {
 
 namespace {
 
+// Calls f.template operator()<R>() with the operation as a template
+// argument, so whatever loop f holds is compiled once per operation and the
+// operation is chosen once, outside it.
+template <class F>
+decltype(auto) withRop(Rop rop, F&& f) {
+    switch (rop) {
+    case Rop::Copy: return f.template operator()<Rop::Copy>();
+    case Rop::And: return f.template operator()<Rop::And>();
+    case Rop::Paint: return f.template operator()<Rop::Paint>();
+    case Rop::Invert: break;
+    }
+    return f.template operator()<Rop::Invert>();
+}
+
 template <Rop R, class T>
 constexpr T combine(T d, T s) {
     if constexpr (R == Rop::Copy) return s;
@@ -69,9 +83,9 @@ void rgbFromRgb(std::uint32_t* d, const std::uint32_t* s, int n) {
 struct MonoColors {
     alignas(64) std::uint32_t table[256][8];
     std::uint32_t text, bk;
-    bool textIsIdentity, bkIsIdentity;  // combining with it leaves the destination as it is
 };
 
+// True when combining with c leaves the destination as it is.
 template <Rop R>
 constexpr bool isIdentity(std::uint32_t c) {
     // Colour pixels keep their top byte zero, so AND with 0x00FFFFFF keeps them.
@@ -95,15 +109,16 @@ inline void constantRun(std::uint32_t* d, int n, std::uint32_t c, bool identity)
 // loop, or nothing at all where the operation leaves the destination as it is.
 template <Rop R>
 void rgbFromMono(std::uint32_t* d, const std::uint8_t* srow, int sx, int n, const MonoColors& c) {
+    const bool textIsIdentity = isIdentity<R>(c.text), bkIsIdentity = isIdentity<R>(c.bk);
     int i = 0;
     for (; i + 32 <= n; i += 32) {
         const int bit = sx + i;
         const std::uint64_t word = loadBigEndian64(srow + (bit >> 3)) << (bit & 7);
         const auto bits = static_cast<std::uint32_t>(word >> 32);
         if (bits == 0xFFFFFFFFu) {
-            constantRun<R>(d + i, 32, c.bk, c.bkIsIdentity);
+            constantRun<R>(d + i, 32, c.bk, bkIsIdentity);
         } else if (bits == 0) {
-            constantRun<R>(d + i, 32, c.text, c.textIsIdentity);
+            constantRun<R>(d + i, 32, c.text, textIsIdentity);
         } else {
             for (int g = 0; g < 4; ++g) {
                 const std::uint32_t* colors = c.table[(bits >> (24 - 8 * g)) & 0xFF];
@@ -152,34 +167,7 @@ void alignKeyedRow(const std::uint32_t* s, int n, std::uint32_t key, int dx, std
     }
 }
 
-// ---- Choosing a loop once per blit -------------------------------------
-
-using RgbRowFn = void (*)(std::uint32_t*, const std::uint32_t*, int);
-using RgbFromMonoFn = void (*)(std::uint32_t*, const std::uint8_t*, int, int, const MonoColors&);
-using MonoCombineFn = void (*)(std::uint8_t*, int, int, const std::uint8_t*);
-
-template <template <Rop> class Pick>
-auto pick(Rop rop) {
-    switch (rop) {
-    case Rop::Copy: return Pick<Rop::Copy>::fn;
-    case Rop::And: return Pick<Rop::And>::fn;
-    case Rop::Paint: return Pick<Rop::Paint>::fn;
-    case Rop::Invert: break;
-    }
-    return Pick<Rop::Invert>::fn;
-}
-template <Rop R>
-struct PickRgbFromRgb {
-    static constexpr RgbRowFn fn = rgbFromRgb<R>;
-};
-template <Rop R>
-struct PickRgbFromMono {
-    static constexpr RgbFromMonoFn fn = rgbFromMono<R>;
-};
-template <Rop R>
-struct PickMonoCombine {
-    static constexpr MonoCombineFn fn = monoCombine<R>;
-};
+// ---- State kept from blit to blit -----------------------------------
 
 // Scratch rows reused from blit to blit, so drawing a frame allocates nothing
 // once the rows have grown to the surfaces' width.
@@ -192,7 +180,7 @@ std::vector<std::uint8_t> gBits, gBits2;
 std::vector<std::uint32_t> gPixels, gPixels2;
 MonoColors gMonoColors;
 
-const MonoColors& monoColors(Rop rop, const ColorMapping& colors) {
+const MonoColors& monoColors(const ColorMapping& colors) {
     MonoColors& c = gMonoColors;
     // Blits mostly repeat the same two colours; the table is kept for them.
     static bool built = false;
@@ -203,12 +191,6 @@ const MonoColors& monoColors(Rop rop, const ColorMapping& colors) {
             for (int j = 0; j < 8; ++j) c.table[b][j] = kExpand.masks[b][j] ? c.bk : c.text;
         built = true;
     }
-    switch (rop) {
-    case Rop::Copy: c.textIsIdentity = c.bkIsIdentity = false; break;
-    case Rop::And: c.textIsIdentity = isIdentity<Rop::And>(c.text); c.bkIsIdentity = isIdentity<Rop::And>(c.bk); break;
-    case Rop::Paint:
-    case Rop::Invert: c.textIsIdentity = c.text == 0; c.bkIsIdentity = c.bk == 0; break;
-    }
     return c;
 }
 
@@ -216,26 +198,27 @@ const MonoColors& monoColors(Rop rop, const ColorMapping& colors) {
 
 void blit(Surface& dst, const Surface& src, const BlitArea& a, Rop rop, const ColorMapping& colors) {
     if (a.width <= 0 || a.height <= 0) return;
-    if (dst.format() == PixelFormat::Rgb32) {
-        if (src.format() == PixelFormat::Rgb32) {
-            const RgbRowFn row = pick<PickRgbFromRgb>(rop);
-            for (int j = 0; j < a.height; ++j) row(dst.rgbRow(a.dy + j) + a.dx, src.rgbRow(a.sy + j) + a.sx, a.width);
-        } else {
-            const RgbFromMonoFn row = pick<PickRgbFromMono>(rop);
-            const MonoColors& c = monoColors(rop, colors);
-            for (int j = 0; j < a.height; ++j) row(dst.rgbRow(a.dy + j) + a.dx, src.row(a.sy + j), a.sx, a.width, c);
+    withRop(rop, [&]<Rop R> {
+        if (dst.format() == PixelFormat::Rgb32) {
+            if (src.format() == PixelFormat::Rgb32) {
+                for (int j = 0; j < a.height; ++j)
+                    rgbFromRgb<R>(dst.rgbRow(a.dy + j) + a.dx, src.rgbRow(a.sy + j) + a.sx, a.width);
+            } else {
+                const MonoColors& c = monoColors(colors);
+                for (int j = 0; j < a.height; ++j)
+                    rgbFromMono<R>(dst.rgbRow(a.dy + j) + a.dx, src.row(a.sy + j), a.sx, a.width, c);
+            }
+            return;
         }
-        return;
-    }
-    const MonoCombineFn combineRow = pick<PickMonoCombine>(rop);
-    std::uint8_t* bits = scratch(gBits, static_cast<std::size_t>(alignedBytes(a.dx, a.width)));
-    for (int j = 0; j < a.height; ++j) {
-        if (src.format() == PixelFormat::Mono1)
-            alignMonoRow(src.row(a.sy + j), a.sx, a.dx, a.width, bits);
-        else
-            alignKeyedRow(src.rgbRow(a.sy + j) + a.sx, a.width, colors.keyPixel, a.dx, bits);
-        combineRow(dst.row(a.dy + j), a.dx, a.width, bits);
-    }
+        std::uint8_t* bits = scratch(gBits, static_cast<std::size_t>(alignedBytes(a.dx, a.width)));
+        for (int j = 0; j < a.height; ++j) {
+            if (src.format() == PixelFormat::Mono1)
+                alignMonoRow(src.row(a.sy + j), a.sx, a.dx, a.width, bits);
+            else
+                alignKeyedRow(src.rgbRow(a.sy + j) + a.sx, a.width, colors.keyPixel, a.dx, bits);
+            monoCombine<R>(dst.row(a.dy + j), a.dx, a.width, bits);
+        }
+    });
 }
 
 namespace {
@@ -294,7 +277,7 @@ void stretch(Surface& dst, const Surface& src, const StretchArea& a, Rop rop, co
 
     int gatheredStart = -1, gatheredEnd = -1;
     if (dst.format() == PixelFormat::Rgb32) {
-        const RgbRowFn combineRow = pick<PickRgbFromRgb>(rop);
+        const auto combineRow = withRop(rop, []<Rop R> { return &rgbFromRgb<R>; });
         std::uint32_t* row = scratch(gPixels, static_cast<std::size_t>(a.width));
         std::uint32_t* extra = scratch(gPixels2, static_cast<std::size_t>(a.width));
         for (int j = 0; j < a.height; ++j) {
@@ -313,7 +296,7 @@ void stretch(Surface& dst, const Surface& src, const StretchArea& a, Rop rop, co
         }
         return;
     }
-    const MonoCombineFn combineRow = pick<PickMonoCombine>(rop);
+    const auto combineRow = withRop(rop, []<Rop R> { return &monoCombine<R>; });
     const auto bytes = static_cast<std::size_t>(alignedBytes(a.dx, a.width));
     std::uint8_t* bits = scratch(gBits, bytes);
     std::uint8_t* extra = scratch(gBits2, bytes);
