@@ -40,17 +40,6 @@ constexpr T combine(T d, T s) {
     if constexpr (R == Rop::Invert) return static_cast<T>(d ^ s);
 }
 
-// For each byte of monochrome pixels, eight all-ones or all-zero words, so a
-// row of bits turns into colours eight pixels at a time without branches.
-struct ExpandTable {
-    std::uint32_t masks[256][8];
-    constexpr ExpandTable() : masks{} {
-        for (int b = 0; b < 256; ++b)
-            for (int j = 0; j < 8; ++j) masks[b][j] = ((b >> (7 - j)) & 1) ? 0xFFFFFFFFu : 0u;
-    }
-};
-alignas(64) constexpr ExpandTable kExpand{};
-
 inline std::uint64_t loadBigEndian64(const std::uint8_t* p) {
     std::uint64_t v;
     std::memcpy(&v, p, sizeof v);
@@ -188,7 +177,7 @@ const MonoColors& monoColors(const ColorMapping& colors) {
         c.text = colors.textPixel;
         c.bk = colors.bkPixel;
         for (int b = 0; b < 256; ++b)
-            for (int j = 0; j < 8; ++j) c.table[b][j] = kExpand.masks[b][j] ? c.bk : c.text;
+            for (int j = 0; j < 8; ++j) c.table[b][j] = ((b >> (7 - j)) & 1) ? c.bk : c.text;
         built = true;
     }
     return c;
