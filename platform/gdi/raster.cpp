@@ -257,6 +257,32 @@ void gatherMono(const Surface& src, int y, const StretchArea& a, const ColorMapp
     }
 }
 
+// The row loop of a stretch, for either destination format: T is a colour
+// (a colour destination) or a byte of aligned bits (a monochrome one), and
+// a gathered row is `count` of them. gather(y, out) reads source row y;
+// put(j, row) combines a gathered row into destination row j.
+template <class T, class Gather, class Put>
+void stretchRows(const StretchArea& a, std::size_t count, std::vector<T>& rowBuffer, std::vector<T>& extraBuffer,
+                 Gather gather, Put put) {
+    T* row = scratch(rowBuffer, count);
+    T* extra = scratch(extraBuffer, count);
+    int gatheredStart = -1, gatheredEnd = -1;
+    for (int j = 0; j < a.height; ++j) {
+        // Neighbouring destination rows often come from the same source
+        // rows; gather those once.
+        if (a.rowStart[j] != gatheredStart || a.rowEnd[j] != gatheredEnd) {
+            gatheredStart = a.rowStart[j];
+            gatheredEnd = a.rowEnd[j];
+            gather(gatheredStart, row);
+            for (int y = gatheredStart + 1; y < gatheredEnd; ++y) {
+                gather(y, extra);
+                for (std::size_t k = 0; k < count; ++k) row[k] &= extra[k];
+            }
+        }
+        put(j, row);
+    }
+}
+
 }  // namespace
 
 void stretch(Surface& dst, const Surface& src, const StretchArea& a, Rop rop, const ColorMapping& colors) {
@@ -264,43 +290,19 @@ void stretch(Surface& dst, const Surface& src, const StretchArea& a, Rop rop, co
     bool singleColumns = true;
     for (int i = 0; i < a.width && singleColumns; ++i) singleColumns = a.columnEnd[i] == a.columnStart[i] + 1;
 
-    int gatheredStart = -1, gatheredEnd = -1;
-    if (dst.format() == PixelFormat::Rgb32) {
-        const auto combineRow = withRop(rop, []<Rop R> { return &rgbFromRgb<R>; });
-        std::uint32_t* row = scratch(gPixels, static_cast<std::size_t>(a.width));
-        std::uint32_t* extra = scratch(gPixels2, static_cast<std::size_t>(a.width));
-        for (int j = 0; j < a.height; ++j) {
-            // Neighbouring destination rows often come from the same source
-            // rows; gather those once.
-            if (a.rowStart[j] != gatheredStart || a.rowEnd[j] != gatheredEnd) {
-                gatheredStart = a.rowStart[j];
-                gatheredEnd = a.rowEnd[j];
-                gatherRgb(src, gatheredStart, a, singleColumns, colors, row);
-                for (int y = gatheredStart + 1; y < gatheredEnd; ++y) {
-                    gatherRgb(src, y, a, singleColumns, colors, extra);
-                    for (int i = 0; i < a.width; ++i) row[i] &= extra[i];
-                }
-            }
-            combineRow(dst.rgbRow(a.dy + j) + a.dx, row, a.width);
+    withRop(rop, [&]<Rop R> {
+        if (dst.format() == PixelFormat::Rgb32) {
+            stretchRows(
+                a, static_cast<std::size_t>(a.width), gPixels, gPixels2,
+                [&](int y, std::uint32_t* out) { gatherRgb(src, y, a, singleColumns, colors, out); },
+                [&](int j, const std::uint32_t* row) { rgbFromRgb<R>(dst.rgbRow(a.dy + j) + a.dx, row, a.width); });
+        } else {
+            stretchRows(
+                a, static_cast<std::size_t>(alignedBytes(a.dx, a.width)), gBits, gBits2,
+                [&](int y, std::uint8_t* out) { gatherMono(src, y, a, colors, out); },
+                [&](int j, const std::uint8_t* bits) { monoCombine<R>(dst.row(a.dy + j), a.dx, a.width, bits); });
         }
-        return;
-    }
-    const auto combineRow = withRop(rop, []<Rop R> { return &monoCombine<R>; });
-    const auto bytes = static_cast<std::size_t>(alignedBytes(a.dx, a.width));
-    std::uint8_t* bits = scratch(gBits, bytes);
-    std::uint8_t* extra = scratch(gBits2, bytes);
-    for (int j = 0; j < a.height; ++j) {
-        if (a.rowStart[j] != gatheredStart || a.rowEnd[j] != gatheredEnd) {
-            gatheredStart = a.rowStart[j];
-            gatheredEnd = a.rowEnd[j];
-            gatherMono(src, gatheredStart, a, colors, bits);
-            for (int y = gatheredStart + 1; y < gatheredEnd; ++y) {
-                gatherMono(src, y, a, colors, extra);
-                for (std::size_t k = 0; k < bytes; ++k) bits[k] &= extra[k];
-            }
-        }
-        combineRow(dst.row(a.dy + j), a.dx, a.width, bits);
-    }
+    });
 }
 
 void fillRect(Surface& s, std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom, COLORREF color) {
