@@ -49,18 +49,12 @@ int WINAPI GetBkMode(HDC hdc) {
 }
 
 // Only the pixel mapping exists here: one logical unit is one pixel, y down.
+// Every context is in it and stays in it.
 int WINAPI SetMapMode(HDC hdc, int iMode) {
-    DeviceContext* dc = findDC(hdc);
-    if (!dc || iMode != MM_TEXT) return 0;
-    const int previous = dc->mapMode;
-    dc->mapMode = iMode;
-    return previous;
+    return findDC(hdc) && iMode == MM_TEXT ? MM_TEXT : 0;
 }
 
-int WINAPI GetMapMode(HDC hdc) {
-    const DeviceContext* dc = findDC(hdc);
-    return dc ? dc->mapMode : 0;
-}
+int WINAPI GetMapMode(HDC hdc) { return findDC(hdc) ? MM_TEXT : 0; }
 
 int WINAPI GetStretchBltMode(HDC hdc) { return findDC(hdc) ? BLACKONWHITE : 0; }
 

@@ -131,7 +131,6 @@ struct DeviceContext {
     COLORREF bkColor = 0x00FFFFFF;
     COLORREF textColor = 0x00000000;
     int bkMode = OPAQUE;
-    int mapMode = MM_TEXT;
 
     HDC handle = nullptr;
 
