@@ -76,9 +76,7 @@ COLORREF WINAPI SetPixel(HDC hdc, int x, int y, COLORREF color) {
     COLORREF set;
     if (s.format() == PixelFormat::Mono1) {
         const bool bit = monoBitFromColor(color);
-        std::uint8_t& byte = s.row(y)[x >> 3];
-        const std::uint8_t mask = static_cast<std::uint8_t>(0x80u >> (x & 7));
-        byte = bit ? (byte | mask) : (byte & ~mask);
+        setMonoBit(s.row(y), x, bit);
         set = bit ? 0xFFFFFF : 0x000000;
     } else {
         s.rgbRow(y)[x] = pixelFromColor(color);

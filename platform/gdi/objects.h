@@ -57,6 +57,13 @@ private:
     std::vector<std::uint64_t> words_;
 };
 
+// Pixel x of a monochrome row: leftmost pixel in the top bit of each byte.
+inline bool monoBit(const std::uint8_t* row, int x) { return (row[x >> 3] >> (7 - (x & 7))) & 1u; }
+inline void setMonoBit(std::uint8_t* row, int x, bool value) {
+    const auto mask = static_cast<std::uint8_t>(0x80u >> (x & 7));
+    row[x >> 3] = static_cast<std::uint8_t>(value ? row[x >> 3] | mask : row[x >> 3] & ~mask);
+}
+
 // Colour conversions between COLORREF (0x00BBGGRR) and a 32-bit pixel
 // (0x00RRGGBB). The flag byte of a COLORREF is dropped.
 inline std::uint32_t pixelFromColor(COLORREF c) {

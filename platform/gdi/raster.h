@@ -22,8 +22,6 @@ enum class Rop {
 // False for a raster operation the layer does not provide.
 bool ropFromCode(DWORD code, Rop& rop);
 
-inline bool monoBit(const std::uint8_t* row, int x) { return (row[x >> 3] >> (7 - (x & 7))) & 1u; }
-
 // The colours a blit between formats converts through.
 struct ColorMapping {
     std::uint32_t textPixel;  // monochrome 0 becomes the destination's text colour

@@ -445,7 +445,7 @@ const Glyph& Font::glyph(unsigned char c) {
         std::uint8_t* dst = g.coverage.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
         for (int x = 0; x < w; ++x) {
             if (mono) {
-                dst[x] = (src[x >> 3] & (0x80 >> (x & 7))) ? 255 : 0;
+                dst[x] = monoBit(src, x) ? 255 : 0;
             } else if (gray) {
                 dst[x] = static_cast<std::uint8_t>(src[x] * 255 / (bm.num_grays - 1));
             } else {
@@ -530,10 +530,7 @@ void drawGlyph(Surface& s, const Glyph& g, std::int64_t penX, std::int64_t basel
         } else {
             std::uint8_t* row = s.row(static_cast<int>(y));
             for (int i = 0; i < cols; ++i) {
-                if (cov[i] < 128) continue;
-                const int x = static_cast<int>(x0) + i;
-                const std::uint8_t mask = static_cast<std::uint8_t>(0x80 >> (x & 7));
-                row[x >> 3] = bit ? (row[x >> 3] | mask) : (row[x >> 3] & ~mask);
+                if (cov[i] >= 128) setMonoBit(row, static_cast<int>(x0) + i, bit);
             }
         }
     }

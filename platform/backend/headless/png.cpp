@@ -30,7 +30,7 @@ bool writePng(const std::string& path, const gdi::Surface& surface) {
         } else {
             const std::uint8_t* row = surface.row(y);
             for (int x = 0; x < width; ++x) {
-                const png_byte v = (row[x >> 3] & (0x80 >> (x & 7))) ? 0xFF : 0x00;
+                const png_byte v = gdi::monoBit(row, x) ? 0xFF : 0x00;
                 *out++ = v;
                 *out++ = v;
                 *out++ = v;
