@@ -43,14 +43,20 @@ Table& table() {
 
 std::uintptr_t key(const void* handle) { return reinterpret_cast<std::uintptr_t>(handle); }
 
-HGDIOBJ addStock(std::unique_ptr<GdiObject> object) {
-    object->stock = true;
-    return addObject(std::move(object));
+template <class T>
+T* addStock(std::unique_ptr<T> object) {
+    T* o = object.get();
+    o->stock = true;
+    addObject(std::move(object));
+    return o;
 }
 
+// The stock brushes, pens and default bitmap, made on first use. Every path
+// that hands one of them out (GetStockObject, a new context's defaults,
+// defaultBitmap) goes through stock(), so handle lookups need not.
 struct StockObjects {
-    HGDIOBJ brushes[6];  // WHITE_BRUSH .. NULL_BRUSH
-    HGDIOBJ pens[3];     // WHITE_PEN .. NULL_PEN
+    Brush* brushes[6];  // WHITE_BRUSH .. NULL_BRUSH
+    Pen* pens[3];       // WHITE_PEN .. NULL_PEN
     Bitmap* defaultBitmap;
 
     StockObjects() {
@@ -59,9 +65,7 @@ struct StockObjects {
         pens[0] = addStock(std::make_unique<Pen>(false, 0xFFFFFF));
         pens[1] = addStock(std::make_unique<Pen>(false, 0x000000));
         pens[2] = addStock(std::make_unique<Pen>(true, 0x000000));
-        auto bitmap = std::make_unique<Bitmap>(1, 1, PixelFormat::Mono1);
-        defaultBitmap = bitmap.get();
-        addStock(std::move(bitmap));
+        defaultBitmap = addStock(std::make_unique<Bitmap>(1, 1, PixelFormat::Mono1));
     }
 };
 
@@ -79,7 +83,7 @@ HGDIOBJ systemFont() {
         request.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
         std::strcpy(request.lfFaceName, "System");
         std::unique_ptr<FontObject> f = createFontObject(request);
-        return f ? addStock(std::move(f)) : HGDIOBJ{};
+        return f ? addStock(std::move(f))->handle : HGDIOBJ{};
     }();
     return font;
 }
@@ -98,7 +102,6 @@ HGDIOBJ addObject(std::unique_ptr<GdiObject> object) {
 
 GdiObject* findObject(HGDIOBJ handle) {
     if (!handle) return nullptr;
-    stock();  // the stock objects exist before any lookup can ask for them
     Table& t = table();
     const auto it = t.objects.find(key(handle));
     return it == t.objects.end() || it->second->deletePending ? nullptr : it->second.get();
@@ -128,8 +131,8 @@ HDC addContext(std::unique_ptr<DeviceContext> dc) {
     Table& t = table();
     const std::uintptr_t h = t.newHandle();
     dc->handle = reinterpret_cast<HDC>(h);
-    dc->brush = static_cast<Brush*>(findObject(stock().brushes[WHITE_BRUSH]));
-    dc->pen = static_cast<Pen*>(findObject(stock().pens[BLACK_PEN - WHITE_PEN]));
+    dc->brush = stock().brushes[WHITE_BRUSH];
+    dc->pen = stock().pens[BLACK_PEN - WHITE_PEN];
     retain(dc->brush);
     retain(dc->pen);
     t.contexts.emplace(h, std::move(dc));
@@ -203,8 +206,8 @@ BOOL WINAPI DeleteDC(HDC hdc) {
 
 HGDIOBJ WINAPI GetStockObject(int i) {
     StockObjects& s = stock();
-    if (i >= WHITE_BRUSH && i <= NULL_BRUSH) return s.brushes[i];
-    if (i >= WHITE_PEN && i <= NULL_PEN) return s.pens[i - WHITE_PEN];
+    if (i >= WHITE_BRUSH && i <= NULL_BRUSH) return s.brushes[i]->handle;
+    if (i >= WHITE_PEN && i <= NULL_PEN) return s.pens[i - WHITE_PEN]->handle;
     if (i == SYSTEM_FONT) return systemFont();
     return nullptr;
 }
