@@ -8,6 +8,7 @@
 // is exactly the text colour, and each font keeps the glyphs it has rendered.
 #include "gdi/objects.h"
 #include "gdi/raster.h"
+#include "gdi/utf8.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -62,19 +63,7 @@ char32_t codepointOf(unsigned char c) {
 
 std::string utf8FromAnsi(const char* s, std::size_t n) {
     std::string out;
-    for (std::size_t i = 0; i < n; ++i) {
-        const char32_t cp = codepointOf(static_cast<unsigned char>(s[i]));
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    }
+    for (std::size_t i = 0; i < n; ++i) appendUtf8(out, codepointOf(static_cast<unsigned char>(s[i])));
     return out;
 }
 

@@ -1,5 +1,7 @@
 #include "user/resfile.h"
 
+#include "gdi/utf8.h"
+
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -72,16 +74,7 @@ public:
         while (ok_) {
             const WORD c = word();
             if (!ok_ || c == 0) break;
-            if (c < 0x80) {
-                out += static_cast<char>(c);
-            } else if (c < 0x800) {
-                out += static_cast<char>(0xC0 | (c >> 6));
-                out += static_cast<char>(0x80 | (c & 0x3F));
-            } else {
-                out += static_cast<char>(0xE0 | (c >> 12));
-                out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-                out += static_cast<char>(0x80 | (c & 0x3F));
-            }
+            appendUtf8(out, c);
         }
         return out;
     }
