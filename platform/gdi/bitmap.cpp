@@ -69,10 +69,10 @@ HBITMAP WINAPI CreateBitmap(int nWidth, int nHeight, UINT nPlanes, UINT nBitCoun
 HBITMAP WINAPI CreateCompatibleBitmap(HDC hdc, int cx, int cy) {
     const DeviceContext* dc = findDC(hdc);
     if (!dc) return nullptr;
-    // A window context is in the display's format; a memory context makes
-    // bitmaps like the one it holds (monochrome while it has its default).
-    const PixelFormat format = dc->isWindow ? PixelFormat::Rgb32 : dc->bitmap->surface.format();
-    return makeBitmap(cx, cy, format);
+    // Bitmaps like the one the context draws into: a window's frame is in
+    // the display's format, and a memory context is monochrome while it
+    // holds its default bitmap.
+    return makeBitmap(cx, cy, dc->bitmap->surface.format());
 }
 
 LONG WINAPI GetBitmapBits(HBITMAP hbit, LONG cb, LPVOID lpvBits) {

@@ -124,11 +124,11 @@ std::unique_ptr<FontObject> createFontObject(const LOGFONTA& request);
 
 struct DeviceContext {
     // The surface drawn into: the selected bitmap of a memory context, or
-    // the frame of the window a window context belongs to.
+    // the frame of the window a window context belongs to. Never null.
     Bitmap* bitmap = nullptr;
     bool isWindow = false;
     // A window context calls this after every drawing operation, so the
-    // backend can show the frame.
+    // backend can show the frame; memory contexts leave it empty.
     std::function<void()> onDrawn;
 
     Brush* brush = nullptr;
@@ -143,7 +143,7 @@ struct DeviceContext {
 
     // Tells a window context's owner that its frame changed.
     void drawn() const {
-        if (isWindow && onDrawn) onDrawn();
+        if (onDrawn) onDrawn();
     }
 };
 

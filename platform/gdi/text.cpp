@@ -492,7 +492,8 @@ inline std::uint32_t blend(std::uint32_t dst, std::uint32_t src, unsigned a) {
     return out;
 }
 
-// Draws one glyph with its origin at (penX, baseline), clipped to the surface.
+// Draws one glyph with its origin at (penX, baseline), clipped to the surface:
+// in `pixel` on a colour surface, as `bit` on a monochrome one.
 void drawGlyph(Surface& s, const Glyph& g, std::int64_t penX, std::int64_t baseline, std::uint32_t pixel, bool bit) {
     if (g.coverage.empty()) return;
     const std::int64_t gx = penX + g.left;
@@ -562,14 +563,13 @@ HFONT WINAPI CreateFontA(int cHeight, int cWidth, int cEscapement, int cOrientat
 
 BOOL WINAPI TextOutA(HDC hdc, int x, int y, LPCSTR lpString, int c) {
     DeviceContext* dc = findDC(hdc);
-    if (!dc || !dc->bitmap || c < 0 || (!lpString && c > 0)) return FALSE;
+    if (!dc || c < 0 || (!lpString && c > 0)) return FALSE;
     Font* font = fontOf(*dc);
     if (!font) return FALSE;
 
     Surface& surface = dc->bitmap->surface;
     const auto* text = reinterpret_cast<const unsigned char*>(lpString);
     const auto n = static_cast<std::size_t>(c);
-    const bool mono = surface.format() == PixelFormat::Mono1;
     const std::uint32_t textPixel = pixelFromColor(dc->textColor);
     const bool textBit = monoBitFromColor(dc->textColor);
 
@@ -586,7 +586,7 @@ BOOL WINAPI TextOutA(HDC hdc, int x, int y, LPCSTR lpString, int c) {
     std::int64_t pen = left;
     for (std::size_t i = 0; i < n; ++i) {
         const Glyph& g = font->glyph(text[i]);
-        drawGlyph(surface, g, pen, baseline, textPixel, mono && textBit);
+        drawGlyph(surface, g, pen, baseline, textPixel, textBit);
         pen += g.advance;
     }
     // Underline and strikeout run across the whole text, over the glyphs.
