@@ -1,0 +1,265 @@
+// The frame scaler: per-axis tap tables, a horizontal pass per source row
+// into a two-row cache, then a vertical combine per output row.
+//
+// Two pipelines, chosen once per frame. When neither axis shrinks, rows stay
+// packed 0x00RRGGBB words and blends are 8-bit, two channels per multiply;
+// a row or pixel drawn from one tap is a plain copy. When an axis shrinks,
+// the horizontal pass keeps full-precision channel sums and the vertical
+// pass rounds once, so averages are exact.
+#include "backend/scaler.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace platform::backend {
+
+namespace {
+
+bool usable(const void* pixels, int width, int height, std::size_t stride) {
+    return pixels != nullptr && width > 0 && height > 0 && stride % sizeof(std::uint32_t) == 0 &&
+           stride / sizeof(std::uint32_t) >= static_cast<std::size_t>(width);
+}
+
+const std::uint32_t* rowOf(const Picture& p, int y) {
+    return reinterpret_cast<const std::uint32_t*>(reinterpret_cast<const unsigned char*>(p.pixels) +
+                                                  static_cast<std::size_t>(y) * p.stride);
+}
+
+std::uint32_t* rowOf(const Canvas& c, int y) {
+    return reinterpret_cast<std::uint32_t*>(reinterpret_cast<unsigned char*>(c.pixels) +
+                                            static_cast<std::size_t>(y) * c.stride);
+}
+
+// (256 - t) / 256 of a plus t / 256 of b, per channel, rounded; red and blue
+// share one multiply (each lane's sum stays below 2^16). Equal colours give
+// that colour back, and t == 0 gives a.
+inline std::uint32_t blend(std::uint32_t a, std::uint32_t b, std::uint32_t t) {
+    const std::uint32_t u = 256 - t;
+    const std::uint32_t rb = (((a & 0xFF00FFu) * u + (b & 0xFF00FFu) * t + 0x800080u) >> 8) & 0xFF00FFu;
+    const std::uint32_t g = (((a & 0x00FF00u) * u + (b & 0x00FF00u) * t + 0x008000u) >> 8) & 0x00FF00u;
+    return rb | g;
+}
+
+void blendRows(std::uint32_t* __restrict out, const std::uint32_t* __restrict a, const std::uint32_t* __restrict b,
+               std::uint32_t t, int n) {
+    for (int x = 0; x < n; ++x) out[x] = blend(a[x], b[x], t);
+}
+
+}  // namespace
+
+Rect letterbox(int w, int h, int outW, int outH) {
+    Rect r{0, 0, outW, outH};
+    if (w <= 0 || h <= 0 || outW <= 0 || outH <= 0) return r;
+    if (std::int64_t{outW} * h >= std::int64_t{outH} * w) {
+        r.w = static_cast<int>(std::int64_t{w} * outH / h);
+    } else {
+        r.h = static_cast<int>(std::int64_t{h} * outW / w);
+    }
+    r.x = (outW - r.w) / 2;
+    r.y = (outH - r.h) / 2;
+    return r;
+}
+
+int integerFactor(int from, int to) {
+    if (from <= 0 || to < from) return 1;
+    return to / from;
+}
+
+// ---- Tap tables ----
+
+void Scaler::Axis::build(int s, int d) {
+    if (s == from && d == to) return;
+    from = s;
+    to = d;
+    start.clear();
+    source.clear();
+    weight.clear();
+    if (s <= 0 || d <= 0) return;
+    start.reserve(static_cast<std::size_t>(d) + 1);
+
+    if (d < s) {
+        // Output x covers source [x*s/d, (x+1)*s/d): in units of 1/d of a
+        // source pixel, [x*s, (x+1)*s), and source pixel i covers
+        // [i*d, (i+1)*d). Each weight is the rounded running total of the
+        // overlaps less what was given before, so they sum to kOne exactly.
+        filter = Filter::Average;
+        for (std::int64_t x = 0; x < d; ++x) {
+            start.push_back(static_cast<int>(source.size()));
+            const std::int64_t lo = x * s, hi = lo + s;
+            std::int64_t covered = 0;
+            int given = 0;
+            for (std::int64_t i = lo / d; i <= (hi - 1) / d; ++i) {
+                covered += std::min((i + 1) * d, hi) - std::max(i * d, lo);
+                const int upto = static_cast<int>((covered * kOne * 2 + s) / (2 * std::int64_t{s}));
+                source.push_back(static_cast<int>(i));
+                weight.push_back(static_cast<std::uint16_t>(upto - given));
+                given = upto;
+            }
+        }
+        start.push_back(static_cast<int>(source.size()));
+        return;
+    }
+
+    // Sharp-bilinear: an intermediate of m = k*s pixels, pixel j showing
+    // source pixel j / k, sampled linearly at u = (x + 0.5) * m / d - 0.5,
+    // that is ((2x + 1) * m - d) / 2d, with t rounded to 8 bits.
+    const int k = integerFactor(s, d);
+    const std::int64_t m = std::int64_t{k} * s, den = 2 * std::int64_t{d};
+    bool blends = false;
+    for (std::int64_t x = 0; x < d; ++x) {
+        const std::int64_t num = (2 * x + 1) * m - d;
+        std::int64_t j = 0;
+        int t = 0;
+        if (num > 0) {
+            j = num / den;
+            t = static_cast<int>((num % den * 512 + den) / (2 * den));
+        }
+        if (t == 256) ++j, t = 0;
+        if (j >= m - 1) j = m - 1, t = 0;
+        const int a = static_cast<int>(j / k);
+        int b = static_cast<int>((j + 1) / k);
+        if (t == 0 || a == b) t = 0, b = a;  // both samples show one source pixel
+        blends = blends || t != 0;
+        start.push_back(static_cast<int>(source.size()));
+        source.push_back(a);
+        source.push_back(b);
+        weight.push_back(static_cast<std::uint16_t>((256 - t) << (kOneBits - 8)));
+        weight.push_back(static_cast<std::uint16_t>(t << (kOneBits - 8)));
+    }
+    start.push_back(static_cast<int>(source.size()));
+    filter = d == s ? Filter::Copy : blends ? Filter::Linear : Filter::Nearest;
+}
+
+// ---- The row cache ----
+
+std::uint32_t* Scaler::cacheSlot(int y, bool& fresh) {
+    const std::size_t slot = static_cast<std::size_t>(y) % rowInSlot_.size();
+    fresh = rowInSlot_[slot] != y;
+    rowInSlot_[slot] = y;
+    return rows_.data() + slot * rowWords_;
+}
+
+const std::uint32_t* Scaler::packedRow(const Picture& from, int y) {
+    const std::uint32_t* src = rowOf(from, y);
+    if (across_.filter == Filter::Copy) return src;
+    bool fresh = false;
+    std::uint32_t* out = cacheSlot(y, fresh);
+    if (!fresh) return out;
+    const int n = across_.to;
+    const int* taps = across_.source.data();
+    if (across_.filter == Filter::Nearest) {
+        for (int x = 0; x < n; ++x) out[x] = src[taps[2 * x]];
+    } else {
+        const std::uint16_t* w = across_.weight.data();
+        for (int x = 0; x < n; ++x)
+            out[x] = blend(src[taps[2 * x]], src[taps[2 * x + 1]], w[2 * x + 1] >> (Axis::kOneBits - 8));
+    }
+    return out;
+}
+
+const std::uint32_t* Scaler::summedRow(const Picture& from, int y) {
+    bool fresh = false;
+    std::uint32_t* out = cacheSlot(y, fresh);
+    if (!fresh) return out;
+    const std::uint32_t* src = rowOf(from, y);
+    const int n = across_.to;
+    const int* start = across_.start.data();
+    const int* taps = across_.source.data();
+    const std::uint16_t* w = across_.weight.data();
+    for (int x = 0; x < n; ++x) {
+        std::uint32_t r = 0, g = 0, b = 0;
+        for (int i = start[x]; i < start[x + 1]; ++i) {
+            const std::uint32_t p = src[taps[i]];
+            r += w[i] * (p >> 16 & 0xFFu);
+            g += w[i] * (p >> 8 & 0xFFu);
+            b += w[i] * (p & 0xFFu);
+        }
+        out[x] = r;
+        out[n + x] = g;
+        out[2 * n + x] = b;
+    }
+    return out;
+}
+
+// ---- The two pipelines ----
+
+void Scaler::scaleSharp(const Picture& from, const Canvas& to) {
+    const std::size_t rowBytes = static_cast<std::size_t>(to.width) * sizeof(std::uint32_t);
+    for (int y = 0; y < to.height; ++y) {
+        const int a = down_.source[2 * y], b = down_.source[2 * y + 1];
+        const std::uint32_t t = down_.weight[2 * y + 1] >> (Axis::kOneBits - 8);
+        const std::uint32_t* rowA = packedRow(from, a);
+        if (t == 0) {
+            std::memcpy(rowOf(to, y), rowA, rowBytes);
+        } else {
+            blendRows(rowOf(to, y), rowA, packedRow(from, b), t, to.width);
+        }
+    }
+}
+
+void Scaler::scaleAveraging(const Picture& from, const Canvas& to) {
+    const int n = to.width;
+    const std::size_t words = 3 * static_cast<std::size_t>(n);
+    std::uint32_t* sums = sums_.data();
+    // Both weights sum to 2^12, so a sum is at most 255 * 2^24 and one
+    // rounding shift of 24 bits gives the channel.
+    constexpr int shift = 2 * Axis::kOneBits;
+    constexpr std::uint32_t half = 1u << (shift - 1);
+    for (int y = 0; y < to.height; ++y) {
+        bool first = true;
+        for (int i = down_.start[y]; i < down_.start[y + 1]; ++i) {
+            const std::uint32_t w = down_.weight[i];
+            if (w == 0) continue;
+            const std::uint32_t* row = summedRow(from, down_.source[i]);
+            if (first) {
+                for (std::size_t k = 0; k < words; ++k) sums[k] = w * row[k];
+            } else {
+                for (std::size_t k = 0; k < words; ++k) sums[k] += w * row[k];
+            }
+            first = false;
+        }
+        std::uint32_t* out = rowOf(to, y);
+        for (int x = 0; x < n; ++x) {
+            out[x] = ((sums[x] + half) >> shift) << 16 | ((sums[n + x] + half) >> shift) << 8 |
+                     (sums[2 * n + x] + half) >> shift;
+        }
+    }
+}
+
+void Scaler::scale(const Picture& from, const Canvas& to) {
+    if (!usable(from.pixels, from.width, from.height, from.stride) ||
+        !usable(to.pixels, to.width, to.height, to.stride))
+        return;
+    across_.build(from.width, to.width);
+    down_.build(from.height, to.height);
+    const bool averaging = across_.filter == Filter::Average || down_.filter == Filter::Average;
+    rowWords_ = static_cast<std::size_t>(to.width) * (averaging ? 3 : 1);
+    rows_.resize(rowInSlot_.size() * rowWords_);
+    rowInSlot_.fill(-1);
+    if (averaging) {
+        sums_.resize(rowWords_);
+        scaleAveraging(from, to);
+    } else {
+        scaleSharp(from, to);
+    }
+}
+
+void Scaler::scaleLetterboxed(const Picture& from, const Canvas& to) {
+    if (!usable(to.pixels, to.width, to.height, to.stride)) return;
+    Rect r{0, 0, 0, 0};
+    if (usable(from.pixels, from.width, from.height, from.stride))
+        r = letterbox(from.width, from.height, to.width, to.height);
+    const bool shown = r.w > 0 && r.h > 0;
+    for (int y = 0; y < to.height; ++y) {
+        std::uint32_t* row = rowOf(to, y);
+        if (!shown || y < r.y || y >= r.y + r.h) {
+            std::fill(row, row + to.width, 0u);
+        } else {
+            std::fill(row, row + r.x, 0u);
+            std::fill(row + r.x + r.w, row + to.width, 0u);
+        }
+    }
+    if (shown) scale(from, Canvas{rowOf(to, r.y) + r.x, r.w, r.h, to.stride});
+}
+
+}  // namespace platform::backend
