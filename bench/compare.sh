@@ -42,6 +42,10 @@ PAIRS = [
     ("BM_StretchBlt/107x181_mirrored", "BM_Memcpy/107x181", None),
     ("BM_Scene/640x480", "BM_Memcpy/640x480", 4.5),
     ("BM_Frame/640x480", "BM_Memcpy/640x480", 6.0),
+    ("BM_ScaleLetterboxed/640x480_into_1920x1080", "BM_Memcpy/1920x1080", 2.5),
+    ("BM_ScaleLetterboxed/640x480_into_1024x768", "BM_Memcpy/1024x768", None),
+    ("BM_ScaleLetterboxed/640x480_into_1280x960", "BM_Memcpy/1280x960", None),
+    ("BM_ScaleLetterboxed/640x480_into_200x150", "BM_Memcpy/200x150", None),
 ]
 SCALE = {"ns": 1e-3, "us": 1.0, "ms": 1e3, "s": 1e6}
 

@@ -1,11 +1,13 @@
-// The frame scaler: per-axis tap tables, a horizontal pass per source row
-// into a two-row cache, then a vertical combine per output row.
+// The frame scaler: per-axis tap tables and two pipelines, chosen once per
+// frame.
 //
-// Two pipelines, chosen once per frame. When neither axis shrinks, rows stay
-// packed 0x00RRGGBB words and blends are 8-bit, two channels per multiply;
-// a row or pixel drawn from one tap is a plain copy. When an axis shrinks,
-// the horizontal pass keeps full-precision channel sums and the vertical
-// pass rounds once, so averages are exact.
+// When neither axis shrinks: a horizontal pass per source row into a two-row
+// cache, then a vertical combine per output row. Rows stay packed
+// 0x00RRGGBB words and blends are 8-bit, whole rows at a time; a row drawn
+// from one source row is a plain copy.
+//
+// When an axis shrinks: vertical sums per output row, then horizontal sums,
+// both at full precision, rounded once, so averages are exact.
 #include "backend/scaler.h"
 
 #include <algorithm>
@@ -30,19 +32,29 @@ std::uint32_t* rowOf(const Canvas& c, int y) {
                                             static_cast<std::size_t>(y) * c.stride);
 }
 
-// (256 - t) / 256 of a plus t / 256 of b, per channel, rounded; red and blue
-// share one multiply (each lane's sum stays below 2^16). Equal colours give
-// that colour back, and t == 0 gives a.
-inline std::uint32_t blend(std::uint32_t a, std::uint32_t b, std::uint32_t t) {
-    const std::uint32_t u = 256 - t;
-    const std::uint32_t rb = (((a & 0xFF00FFu) * u + (b & 0xFF00FFu) * t + 0x800080u) >> 8) & 0xFF00FFu;
-    const std::uint32_t g = (((a & 0x00FF00u) * u + (b & 0x00FF00u) * t + 0x008000u) >> 8) & 0x00FF00u;
-    return rb | g;
+// (256 - t) / 256 of a plus t / 256 of b, per channel, rounded, for whole
+// rows of n pixels: one byte lane at a time, so that the vectoriser works in
+// 16-bit lanes (every sum stays below 2^16). share(i) is t for byte i.
+// Equal colours give that colour back, t == 0 gives a, and the fourth
+// bytes, 0 in both rows, stay 0.
+template <class Share>
+void blendRows(std::uint32_t* out, const std::uint32_t* a, const std::uint32_t* b, Share share, int n) {
+    auto* __restrict o = reinterpret_cast<unsigned char*>(out);
+    const auto* __restrict pa = reinterpret_cast<const unsigned char*>(a);
+    const auto* __restrict pb = reinterpret_cast<const unsigned char*>(b);
+    for (std::size_t i = 0; i < 4 * static_cast<std::size_t>(n); ++i) {
+        const std::uint16_t wb = share(i), wa = static_cast<std::uint16_t>(256 - wb);
+        o[i] = static_cast<unsigned char>(static_cast<std::uint16_t>(pa[i] * wa + pb[i] * wb + 128) >> 8);
+    }
 }
 
-void blendRows(std::uint32_t* __restrict out, const std::uint32_t* __restrict a, const std::uint32_t* __restrict b,
-               std::uint32_t t, int n) {
-    for (int x = 0; x < n; ++x) out[x] = blend(a[x], b[x], t);
+// a[x] and b[x]: the source pixels of taps 2x and 2x + 1.
+void gatherPairs(std::uint32_t* __restrict a, std::uint32_t* __restrict b, const std::uint32_t* __restrict src,
+                 const int* __restrict taps, int n) {
+    for (int x = 0; x < n; ++x) {
+        a[x] = src[taps[2 * x]];
+        b[x] = src[taps[2 * x + 1]];
+    }
 }
 
 }  // namespace
@@ -74,6 +86,7 @@ void Scaler::Axis::build(int s, int d) {
     start.clear();
     source.clear();
     weight.clear();
+    share.clear();
     if (s <= 0 || d <= 0) return;
     start.reserve(static_cast<std::size_t>(d) + 1);
 
@@ -125,6 +138,7 @@ void Scaler::Axis::build(int s, int d) {
         source.push_back(b);
         weight.push_back(static_cast<std::uint16_t>((256 - t) << (kOneBits - 8)));
         weight.push_back(static_cast<std::uint16_t>(t << (kOneBits - 8)));
+        share.insert(share.end(), 4, static_cast<std::uint8_t>(t));
     }
     start.push_back(static_cast<int>(source.size()));
     filter = d == s ? Filter::Copy : blends ? Filter::Linear : Filter::Nearest;
@@ -136,7 +150,7 @@ std::uint32_t* Scaler::cacheSlot(int y, bool& fresh) {
     const std::size_t slot = static_cast<std::size_t>(y) % rowInSlot_.size();
     fresh = rowInSlot_[slot] != y;
     rowInSlot_[slot] = y;
-    return rows_.data() + slot * rowWords_;
+    return rows_.data() + slot * static_cast<std::size_t>(across_.to);
 }
 
 const std::uint32_t* Scaler::packedRow(const Picture& from, int y) {
@@ -150,33 +164,10 @@ const std::uint32_t* Scaler::packedRow(const Picture& from, int y) {
     if (across_.filter == Filter::Nearest) {
         for (int x = 0; x < n; ++x) out[x] = src[taps[2 * x]];
     } else {
-        const std::uint16_t* w = across_.weight.data();
-        for (int x = 0; x < n; ++x)
-            out[x] = blend(src[taps[2 * x]], src[taps[2 * x + 1]], w[2 * x + 1] >> (Axis::kOneBits - 8));
-    }
-    return out;
-}
-
-const std::uint32_t* Scaler::summedRow(const Picture& from, int y) {
-    bool fresh = false;
-    std::uint32_t* out = cacheSlot(y, fresh);
-    if (!fresh) return out;
-    const std::uint32_t* src = rowOf(from, y);
-    const int n = across_.to;
-    const int* start = across_.start.data();
-    const int* taps = across_.source.data();
-    const std::uint16_t* w = across_.weight.data();
-    for (int x = 0; x < n; ++x) {
-        std::uint32_t r = 0, g = 0, b = 0;
-        for (int i = start[x]; i < start[x + 1]; ++i) {
-            const std::uint32_t p = src[taps[i]];
-            r += w[i] * (p >> 16 & 0xFFu);
-            g += w[i] * (p >> 8 & 0xFFu);
-            b += w[i] * (p & 0xFFu);
-        }
-        out[x] = r;
-        out[n + x] = g;
-        out[2 * n + x] = b;
+        // Gathering is scalar; the blend then runs over whole rows.
+        gatherPairs(first_.data(), second_.data(), src, taps, n);
+        const std::uint8_t* share = across_.share.data();
+        blendRows(out, first_.data(), second_.data(), [share](std::size_t i) { return std::uint16_t(share[i]); }, n);
     }
     return out;
 }
@@ -192,15 +183,24 @@ void Scaler::scaleSharp(const Picture& from, const Canvas& to) {
         if (t == 0) {
             std::memcpy(rowOf(to, y), rowA, rowBytes);
         } else {
-            blendRows(rowOf(to, y), rowA, packedRow(from, b), t, to.width);
+            blendRows(rowOf(to, y), rowA, packedRow(from, b), [t](std::size_t) { return std::uint16_t(t); },
+                      to.width);
         }
     }
 }
 
+// Vertical first: a preview has fewer rows than the source, so the scalar
+// horizontal sums run once per output row, and the vertical sums over whole
+// source rows vectorise. (A window narrower but taller than the picture
+// pays more this way; it is rare.)
 void Scaler::scaleAveraging(const Picture& from, const Canvas& to) {
-    const int n = to.width;
-    const std::size_t words = 3 * static_cast<std::size_t>(n);
-    std::uint32_t* sums = sums_.data();
+    const int sw = from.width, n = to.width;
+    std::uint32_t* red = sums_.data();
+    std::uint32_t* green = red + sw;
+    std::uint32_t* blue = green + sw;
+    const int* start = across_.start.data();
+    const int* taps = across_.source.data();
+    const std::uint16_t* across = across_.weight.data();
     // Both weights sum to 2^12, so a sum is at most 255 * 2^24 and one
     // rounding shift of 24 bits gives the channel.
     constexpr int shift = 2 * Axis::kOneBits;
@@ -210,18 +210,31 @@ void Scaler::scaleAveraging(const Picture& from, const Canvas& to) {
         for (int i = down_.start[y]; i < down_.start[y + 1]; ++i) {
             const std::uint32_t w = down_.weight[i];
             if (w == 0) continue;
-            const std::uint32_t* row = summedRow(from, down_.source[i]);
+            const std::uint32_t* row = rowOf(from, down_.source[i]);
             if (first) {
-                for (std::size_t k = 0; k < words; ++k) sums[k] = w * row[k];
+                for (int k = 0; k < sw; ++k) {
+                    red[k] = w * (row[k] >> 16 & 0xFFu);
+                    green[k] = w * (row[k] >> 8 & 0xFFu);
+                    blue[k] = w * (row[k] & 0xFFu);
+                }
             } else {
-                for (std::size_t k = 0; k < words; ++k) sums[k] += w * row[k];
+                for (int k = 0; k < sw; ++k) {
+                    red[k] += w * (row[k] >> 16 & 0xFFu);
+                    green[k] += w * (row[k] >> 8 & 0xFFu);
+                    blue[k] += w * (row[k] & 0xFFu);
+                }
             }
             first = false;
         }
         std::uint32_t* out = rowOf(to, y);
         for (int x = 0; x < n; ++x) {
-            out[x] = ((sums[x] + half) >> shift) << 16 | ((sums[n + x] + half) >> shift) << 8 |
-                     (sums[2 * n + x] + half) >> shift;
+            std::uint32_t r = half, g = half, b = half;
+            for (int i = start[x]; i < start[x + 1]; ++i) {
+                r += across[i] * red[taps[i]];
+                g += across[i] * green[taps[i]];
+                b += across[i] * blue[taps[i]];
+            }
+            out[x] = (r >> shift) << 16 | (g >> shift) << 8 | b >> shift;
         }
     }
 }
@@ -232,16 +245,19 @@ void Scaler::scale(const Picture& from, const Canvas& to) {
         return;
     across_.build(from.width, to.width);
     down_.build(from.height, to.height);
-    const bool averaging = across_.filter == Filter::Average || down_.filter == Filter::Average;
-    rowWords_ = static_cast<std::size_t>(to.width) * (averaging ? 3 : 1);
-    rows_.resize(rowInSlot_.size() * rowWords_);
-    rowInSlot_.fill(-1);
-    if (averaging) {
-        sums_.resize(rowWords_);
+    if (across_.filter == Filter::Average || down_.filter == Filter::Average) {
+        sums_.resize(3 * static_cast<std::size_t>(from.width));
         scaleAveraging(from, to);
-    } else {
-        scaleSharp(from, to);
+        return;
     }
+    const std::size_t width = static_cast<std::size_t>(to.width);
+    rows_.resize(rowInSlot_.size() * width);
+    rowInSlot_.fill(-1);
+    if (across_.filter == Filter::Linear) {
+        first_.resize(width);
+        second_.resize(width);
+    }
+    scaleSharp(from, to);
 }
 
 void Scaler::scaleLetterboxed(const Picture& from, const Canvas& to) {

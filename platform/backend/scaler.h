@@ -75,17 +75,18 @@ private:
         Filter filter = Filter::Copy;
         std::vector<int> start, source;
         std::vector<std::uint16_t> weight;
+        // Copy, Nearest and Linear: the second tap's 8-bit weight, once for
+        // each byte of the output pixel, for blending whole rows.
+        std::vector<std::uint8_t> share;
 
         // Rebuilds the tables unless they are already for these lengths.
         void build(int from, int to);
     };
 
-    // The horizontal result of source row y: a packed row (scaleSharp) or
-    // the row's weighted channel sums, all red, then green, then blue
-    // (scaleAveraging). Computed on first use in a frame and kept in the
-    // row cache.
+    // Source row y filtered across, for scaleSharp: computed on first use
+    // in a frame and kept in the row cache (the source row itself when the
+    // widths are equal).
     const std::uint32_t* packedRow(const Picture& from, int y);
-    const std::uint32_t* summedRow(const Picture& from, int y);
     // The cache slot for source row y; `fresh` when it must be computed.
     std::uint32_t* cacheSlot(int y, bool& fresh);
 
@@ -97,9 +98,11 @@ private:
     // Output rows read source rows in increasing order, at most two at a
     // time and those adjacent, so two slots compute every row once a frame.
     std::vector<std::uint32_t> rows_;
-    std::size_t rowWords_ = 0;
     std::array<int, 2> rowInSlot_{};
-    // The vertical sums of one averaged output row, laid out as a summed row.
+    // The two source pixels of each output pixel of a row being blended.
+    std::vector<std::uint32_t> first_, second_;
+    // scaleAveraging's vertical sums for one output row, across the source
+    // width: all red, then green, then blue.
     std::vector<std::uint32_t> sums_;
 };
 
