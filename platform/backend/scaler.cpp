@@ -48,13 +48,21 @@ void blendRows(std::uint32_t* out, const std::uint32_t* a, const std::uint32_t* 
     }
 }
 
-// a[x] and b[x]: the source pixels of taps 2x and 2x + 1.
+// a[x] and b[x]: source pixels i and i + 1 for i the first tap of output x,
+// read as one 64-bit load (which the vectoriser handles far better than two
+// gathers). The second tap is either i or i + 1, and when it is i its weight
+// is 0, so b[x] serves both. The first `paired` outputs have i + 1 in the
+// row; the rest show the last source pixel.
 void gatherPairs(std::uint32_t* __restrict a, std::uint32_t* __restrict b, const std::uint32_t* __restrict src,
-                 const int* __restrict taps, int n) {
-    for (int x = 0; x < n; ++x) {
-        a[x] = src[taps[2 * x]];
-        b[x] = src[taps[2 * x + 1]];
+                 const int* __restrict taps, int paired, int n, int last) {
+    for (int x = 0; x < paired; ++x) {
+        std::uint64_t both;
+        std::memcpy(&both, src + taps[2 * x], sizeof both);
+        a[x] = static_cast<std::uint32_t>(both);
+        b[x] = static_cast<std::uint32_t>(both >> 32);
     }
+    std::fill(a + paired, a + n, src[last]);
+    std::fill(b + paired, b + n, src[last]);
 }
 
 }  // namespace
@@ -87,6 +95,7 @@ void Scaler::Axis::build(int s, int d) {
     source.clear();
     weight.clear();
     share.clear();
+    paired = 0;
     if (s <= 0 || d <= 0) return;
     start.reserve(static_cast<std::size_t>(d) + 1);
 
@@ -139,6 +148,7 @@ void Scaler::Axis::build(int s, int d) {
         weight.push_back(static_cast<std::uint16_t>((256 - t) << (kOneBits - 8)));
         weight.push_back(static_cast<std::uint16_t>(t << (kOneBits - 8)));
         share.insert(share.end(), 4, static_cast<std::uint8_t>(t));
+        paired += a + 1 < s;
     }
     start.push_back(static_cast<int>(source.size()));
     filter = d == s ? Filter::Copy : blends ? Filter::Linear : Filter::Nearest;
@@ -165,7 +175,7 @@ const std::uint32_t* Scaler::packedRow(const Picture& from, int y) {
         for (int x = 0; x < n; ++x) out[x] = src[taps[2 * x]];
     } else {
         // Gathering is scalar; the blend then runs over whole rows.
-        gatherPairs(first_.data(), second_.data(), src, taps, n);
+        gatherPairs(first_.data(), second_.data(), src, taps, across_.paired, n, across_.from - 1);
         const std::uint8_t* share = across_.share.data();
         blendRows(out, first_.data(), second_.data(), [share](std::size_t i) { return std::uint16_t(share[i]); }, n);
     }

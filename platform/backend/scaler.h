@@ -78,6 +78,9 @@ private:
         // Copy, Nearest and Linear: the second tap's 8-bit weight, once for
         // each byte of the output pixel, for blending whole rows.
         std::vector<std::uint8_t> share;
+        // Copy, Nearest and Linear: how many outputs, from the first, read a
+        // source pixel that has a right-hand neighbour.
+        int paired = 0;
 
         // Rebuilds the tables unless they are already for these lengths.
         void build(int from, int to);
