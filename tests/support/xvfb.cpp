@@ -10,7 +10,7 @@
 
 namespace test_support {
 
-Xvfb::Xvfb(const std::string& screen) {
+Xvfb::Xvfb(const std::string& screen) : owner_(getpid()) {
     int fds[2];
     if (pipe(fds) != 0) return;
     pid_ = fork();
@@ -40,14 +40,16 @@ Xvfb::Xvfb(const std::string& screen) {
 }
 
 Xvfb::~Xvfb() {
-    if (pid_ > 0) {
+    if (pid_ > 0 && getpid() == owner_) {
         kill(pid_, SIGTERM);
         waitpid(pid_, nullptr, 0);
     }
 }
 
 int onDisplay(const std::string& display, const std::string& command) {
-    const std::string line = "DISPLAY=" + display + " " + command;
+    // Exported, so every command of the line sees the display, not only the
+    // first one.
+    const std::string line = "export DISPLAY='" + display + "'; " + command;
     const int status = std::system(line.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

@@ -18,10 +18,14 @@ public:
 
 private:
     int pid_ = -1;
+    // The process that started the server: a forked child (a death test)
+    // that exits must not take the server with it.
+    int owner_ = -1;
     std::string display_;
 };
 
-// Runs a command line through the shell with DISPLAY set; its exit status.
+// Runs a command line through the shell with DISPLAY set for every command
+// of it; its exit status.
 int onDisplay(const std::string& display, const std::string& command);
 
 }  // namespace test_support
