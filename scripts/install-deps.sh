@@ -9,9 +9,11 @@ packages=(
   libfreetype-dev libfontconfig-dev    # text drawing
   fonts-dejavu-core                    # a font to draw it with
   libsdl2-dev                          # window, input, display, BMP decoding
+  libx11-dev                           # X11 calls of the SDL backend
   libpng-dev                           # frame capture
   llvm                                 # llvm-rc, the resource compiler
   xvfb xauth xdotool                   # an X server and input for the display tests
+  xfonts-base                          # the X fonts SDL draws its message boxes with
   libgtest-dev libbenchmark-dev        # tests and benchmarks
   "$@"
 )

@@ -2,7 +2,11 @@
 
 #include "backend/factories.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cctype>
 #include <cstdio>
@@ -18,6 +22,13 @@ std::unique_ptr<Backend>& slot() {
     return backend;
 }
 
+bool gDisplayMissing = false;
+
+HostOptions& host() {
+    static HostOptions options;
+    return options;
+}
+
 std::unique_ptr<Backend> choose() {
     const char* value = std::getenv("POMRIVEL_BACKEND");
     const std::string_view forced = value ? value : "";
@@ -28,12 +39,21 @@ std::unique_ptr<Backend> choose() {
         std::exit(2);
     }
     if (auto sdl = makeSdlBackend()) return sdl;
-    if (forced == "sdl")
-        std::fprintf(stderr, "pomrivel: POMRIVEL_BACKEND=sdl, but no display could be opened; using headless\n");
-    return makeHeadlessBackend();
+    // A virtual screen is what tests and captures ask for by name; without
+    // a display nothing is shown at all.
+    gDisplayMissing = true;
+    return makeNoDisplayBackend();
 }
 
 std::atomic<bool> gCloseRequested{false};
+
+// A pipe that holds a byte while a close request is pending, made before
+// main so the signal handler never finds it half made.
+const std::array<int, 2> gWakePipe = [] {
+    std::array<int, 2> fds{-1, -1};
+    if (pipe2(fds.data(), O_NONBLOCK | O_CLOEXEC) != 0) fds = {-1, -1};
+    return fds;
+}();
 
 constexpr BoxButton kOk{IDOK, "OK"}, kCancel{IDCANCEL, "Cancel"}, kAbort{IDABORT, "Abort"},
     kRetry{IDRETRY, "Retry"}, kIgnore{IDIGNORE, "Ignore"}, kYes{IDYES, "Yes"}, kNo{IDNO, "No"};
@@ -69,10 +89,39 @@ Backend& current() {
     return *b;
 }
 
-void install(std::unique_ptr<Backend> backend) { slot() = std::move(backend); }
+void install(std::unique_ptr<Backend> backend) {
+    gDisplayMissing = false;
+    slot() = std::move(backend);
+}
 
-void requestCloseFromSignal() { gCloseRequested.store(true, std::memory_order_relaxed); }
+void setHostOptions(const HostOptions& options) { host() = options; }
 
-bool takeCloseRequest() { return gCloseRequested.exchange(false, std::memory_order_relaxed); }
+const HostOptions& hostOptions() { return host(); }
+
+bool displayMissing() {
+    current();
+    return gDisplayMissing;
+}
+
+void requestCloseFromSignal() {
+    gCloseRequested.store(true, std::memory_order_relaxed);
+    if (gWakePipe[1] >= 0) {
+        const char byte = 1;
+        // A full pipe already wakes the waiter.
+        [[maybe_unused]] const ssize_t written = write(gWakePipe[1], &byte, 1);
+    }
+}
+
+bool takeCloseRequest() {
+    if (!gCloseRequested.load(std::memory_order_relaxed)) return false;
+    // Emptied before the flag is taken: a request that comes in between
+    // leaves its byte and wakes the next wait, which then finds the flag.
+    char bytes[64];
+    while (gWakePipe[0] >= 0 && read(gWakePipe[0], bytes, sizeof bytes) > 0) {
+    }
+    return gCloseRequested.exchange(false, std::memory_order_relaxed);
+}
+
+int closeRequestFd() { return gWakePipe[0]; }
 
 }  // namespace platform::backend

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -87,6 +88,12 @@ public:
     // Takes one pending input event; never waits. A poll that finds nothing
     // is an idle poll (the headless clock advances on those).
     virtual bool pollEvent(Event& event) = 0;
+    // Called when the message queue has nothing to return: waits until the
+    // millisecond clock can next change, input arrives or a signal asks to
+    // close, whichever comes first, and never longer. So a program that
+    // polls without pause (as a screensaver's frame loop does) sees every
+    // tick of the clock as before but no longer spins between them.
+    virtual void idle() = 0;
     virtual POINT cursorPosition() = 0;
     virtual void setCursorVisible(bool visible) = 0;
 
@@ -114,18 +121,39 @@ std::vector<BoxButton> boxButtons(UINT style);
 // "Cancel"); 0 for none.
 int boxButtonId(std::string_view label);
 
+// How a screensaver host started the process (XScreenSaver's hack options):
+// the window to draw into, and whether to show the frame rate.
+struct HostOptions {
+    std::optional<unsigned long> window;  // an X11 window id
+    bool root = false;                    // the root window
+    bool showFrameRate = false;           // the caption's text, in a corner
+    bool drawsIntoHostWindow() const { return window || root; }
+};
+// Set by the process start-up before the backend is first used; the SDL
+// backend then draws into that window instead of windows of its own, takes
+// no input from it and changes nothing about it.
+void setHostOptions(const HostOptions& options);
+const HostOptions& hostOptions();
+
 // The backend of this process, chosen on first use: POMRIVEL_BACKEND=sdl or
 // headless forces one (any other value stops the process with status 2);
-// otherwise sdl when a display can be opened, else headless.
+// otherwise sdl. When no display can be opened (only a real video driver
+// counts: not SDL's offscreen or dummy one), a stand-in that shows nothing
+// and writes message boxes to stderr.
 Backend& current();
+// Whether the backend of this process is that stand-in.
+bool displayMissing();
 
 // Replaces the backend of this process (tests); the previous one is closed.
 void install(std::unique_ptr<Backend> backend);
 
 // Asks every top-level window to close, as a window manager's close does.
-// Safe to call from a signal handler: it only sets a flag that the message
-// queue reads on its next poll.
+// Safe to call from a signal handler: it sets a flag that the message queue
+// reads on its next poll and wakes an idle wait.
 void requestCloseFromSignal();
 bool takeCloseRequest();
+// Readable while a close request from a signal is pending, so an idle wait
+// can watch it; -1 if it could not be made.
+int closeRequestFd();
 
 }  // namespace platform::backend

@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -156,6 +157,15 @@ std::string mutexFileName(std::string_view name) {
     return "pomrivel-" + escaped + ".lock";
 }
 
+namespace {
+std::string& scope() {
+    static std::string s;
+    return s;
+}
+}  // namespace
+
+void setMutexScope(std::string newScope) { scope() = std::move(newScope); }
+
 std::string mutexDirectory() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     struct stat st {};
@@ -163,12 +173,28 @@ std::string mutexDirectory() {
         ::access(runtime, W_OK | X_OK) == 0)
         return runtime;
 
-    std::string fallback = "/tmp/pomrivel-" + std::to_string(::geteuid());
-    if (::mkdir(fallback.c_str(), 0700) != 0 && errno != EEXIST) return {};
+    // Never a world-writable place such as /tmp, where another user could
+    // make the folder first and so switch the guard off: a folder under
+    // this user's own cache directory.
+    std::string cache;
+    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && xdg[0] == '/') {
+        cache = xdg;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (!home || home[0] != '/') {
+            const passwd* user = ::getpwuid(::geteuid());
+            home = user ? user->pw_dir : nullptr;
+        }
+        if (!home || home[0] != '/') return {};
+        cache = std::string(home) + "/.cache";
+    }
+    if (::mkdir(cache.c_str(), 0700) != 0 && errno != EEXIST) return {};
+    const std::string folder = cache + "/pomrivel";
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return {};
     // lstat: a symbolic link planted under our name is refused, not followed.
-    if (::lstat(fallback.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) return {};
-    if ((st.st_mode & 077) != 0 && ::chmod(fallback.c_str(), 0700) != 0) return {};
-    return fallback;
+    if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) return {};
+    if ((st.st_mode & 077) != 0 && ::chmod(folder.c_str(), 0700) != 0) return {};
+    return folder;
 }
 
 }  // namespace platform::kernel
@@ -191,12 +217,14 @@ HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR lpName) {
         return handle;
     }
 
-    std::string file = mutexFileName(lpName);
+    std::string file = mutexFileName(scope().empty() ? std::string(lpName) : std::string(lpName) + "@" + scope());
     bool created = false;
     auto known = t.names.find(file);
     if (known == t.names.end()) {
         const std::string directory = mutexDirectory();
-        if (directory.empty()) return fail(lpName, "no private directory for lock files", EACCES);
+        if (directory.empty())
+            return fail(lpName, "no private folder for lock files: $XDG_RUNTIME_DIR and ~/.cache/pomrivel are unusable",
+                        EACCES);
         const std::string path = directory + "/" + file;
         UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
         if (!fd) return fail(lpName, path, errno);

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <unistd.h>
+
 #include <csignal>
 #include <cstring>
 #include <string>
@@ -65,8 +67,19 @@ void appendArgument(std::string& out, const char* arg) {
 // never dereferenced by anyone.
 const char moduleIdentity = 0;
 
-// Async-signal-safe: it only sets an atomic flag.
+// How long the orderly stop may take before the process ends anyway.
+constexpr unsigned kStopDeadlineSeconds = 3;
+
+// Async-signal-safe: it sets an atomic flag and writes a byte to a pipe
+// (which wakes an idle wait). The first request also arms an alarm whose
+// default action ends the process, so a program that never gets back to
+// its message loop still ends.
 void onTerminationSignal(int) {
+    static volatile sig_atomic_t requested = 0;
+    if (!requested) {
+        requested = 1;
+        alarm(kStopDeadlineSeconds);
+    }
     platform::backend::requestCloseFromSignal();
 }
 
@@ -100,9 +113,12 @@ void installSignalHandlers() {
     struct sigaction action {};
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    // No SA_RESTART: a call blocked in the kernel returns (EINTR) so the
+    // program can see the request.
+    action.sa_flags = 0;
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &action, nullptr);
+    // The deadline's alarm ends the process as SIGALRM does by default.
+    signal(SIGALRM, SIG_DFL);
 }
 
 HINSTANCE mainModule() {

@@ -19,8 +19,10 @@ void setCommandLine(int argc, char** argv);
 // pointer into `line` (an empty string for a null line).
 const char* commandLineTail(const char* line);
 
-// SIGINT and SIGTERM ask every top-level window to close (they become
-// WM_CLOSE), so an interrupted run stops the same orderly way as any other.
+// SIGINT, SIGTERM and SIGHUP ask every top-level window to close (they
+// become WM_CLOSE), so an interrupted run stops the same orderly way as any
+// other; a process that has not ended a few seconds after the first of them
+// is ended by an alarm.
 void installSignalHandlers();
 
 // The handle GetModuleHandleA(NULL) returns: fixed, non-null, the same on

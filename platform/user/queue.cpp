@@ -207,6 +207,10 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
         if (remove) q.quit = false;
         return TRUE;
     }
+    // Nothing to return: let the backend wait for the next tick or input,
+    // so a loop that polls without pause costs next to nothing between
+    // frames and still sees every tick.
+    platform::backend::current().idle();
     return FALSE;
 }
 

@@ -1,17 +1,15 @@
-// The two backends: the headless one's virtual clock, scripts, message boxes,
-// display modes and frame capture; the SDL one on an X server (an Xvfb
-// started for the tests).
+// The headless backend: its virtual clock, scripts, message boxes, display
+// modes and frame capture; the choice of backend.
 #include "backend/factories.h"
 #include "backend/headless/headless.h"
 #include "backend/png.h"
-#include "backend/sdl/sdl.h"
 #include "gdi/objects.h"
 #include "support/png.h"
-#include "support/xvfb.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,17 +24,6 @@
 #include <string>
 #include <vector>
 
-#if defined(__SANITIZE_ADDRESS__)
-// LeakSanitizer's built-in settings for this program: SDL's video start-up
-// connects to D-Bus, and libdbus keeps a buffer from then on that nothing
-// frees (SDL leaves dbus_shutdown uncalled). Not ours; not worth a report.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libdbus-1.so\n";
-}
-extern "C" const char* __lsan_default_options() {
-    return "print_suppressions=0";
-}
-#endif
 
 namespace {
 
@@ -533,6 +520,25 @@ TEST(HeadlessConfigText, TheEnvironmentConfiguresTheBackendAndABadValueStopsTheP
         unsetenv("POMRIVEL_HEADLESS");
 }
 
+// A signal's close request wakes an idle wait through a descriptor that is
+// readable exactly while the request is pending.
+TEST(CloseRequests, KeepTheWakeDescriptorReadableUntilTaken) {
+    const int fd = platform::backend::closeRequestFd();
+    ASSERT_GE(fd, 0);
+    auto readable = [fd] {
+        pollfd p{fd, POLLIN, 0};
+        return poll(&p, 1, 0) == 1;
+    };
+    EXPECT_FALSE(platform::backend::takeCloseRequest());
+    EXPECT_FALSE(readable());
+    platform::backend::requestCloseFromSignal();
+    platform::backend::requestCloseFromSignal();
+    EXPECT_TRUE(readable());
+    EXPECT_TRUE(platform::backend::takeCloseRequest()) << "two requests before a poll are one close";
+    EXPECT_FALSE(readable());
+    EXPECT_FALSE(platform::backend::takeCloseRequest());
+}
+
 TEST(BackendChoice, AnUnknownBackendNameStopsTheProcessNamingTheValidOnes) {
     EXPECT_EXIT(
         {
@@ -541,257 +547,6 @@ TEST(BackendChoice, AnUnknownBackendNameStopsTheProcessNamingTheValidOnes) {
             platform::backend::current();
         },
         ::testing::ExitedWithCode(2), "POMRIVEL_BACKEND=sdl2 is not a backend; use sdl or headless");
-}
-
-// ---- SDL on an X server ----
-
-TEST(SdlKeys, MapToWin32VirtualKeys) {
-    using B = platform::backend::SdlBackend;
-    EXPECT_EQ(B::virtualKey(SDLK_q, SDL_SCANCODE_Q), 'Q');
-    EXPECT_EQ(B::virtualKey(SDLK_F10, SDL_SCANCODE_F10), VK_F10);
-    EXPECT_EQ(B::virtualKey(SDLK_RALT, SDL_SCANCODE_RALT), VK_MENU);
-    EXPECT_EQ(B::virtualKey(SDLK_KP_ENTER, SDL_SCANCODE_KP_ENTER), VK_RETURN);
-    // A layout whose key makes another symbol: the letter by position.
-    EXPECT_EQ(B::virtualKey(0x0444 /* Cyrillic ef */, SDL_SCANCODE_A), 'A');
-    EXPECT_EQ(B::virtualKey(SDLK_AMPERSAND, SDL_SCANCODE_1), '1');
-    EXPECT_EQ(B::virtualKey(SDLK_AUDIOPLAY, SDL_SCANCODE_AUDIOPLAY), 0xFF) << "unknown keys still make events";
-}
-
-// Starts an Xvfb for the suite (on a display number it chooses itself), or
-// uses the DISPLAY already set when Xvfb is not installed.
-class SdlOnX : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        for (const char* name : {"DISPLAY", "SDL_VIDEODRIVER", "SDL_RENDER_DRIVER", "SDL_FRAMEBUFFER_ACCELERATION"}) {
-            const char* value = std::getenv(name);
-            savedEnv_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
-        }
-        server_ = std::make_unique<test_support::Xvfb>("1024x768x24");
-        if (!server_->display().empty()) {
-            setenv("DISPLAY", server_->display().c_str(), 1);
-            ownServer_ = true;
-        } else if (!std::getenv("DISPLAY")) {
-            skip_ = "no X server: Xvfb could not start and DISPLAY is not set";
-        }
-        setenv("SDL_VIDEODRIVER", "x11", 1);
-#if defined(__SANITIZE_ADDRESS__)
-        // Mesa's GL driver, unloaded by SDL_Quit, leaves allocations that
-        // LeakSanitizer reports; under the sanitizer the tests draw with
-        // SDL's software renderer instead (the backend's code is the same).
-        setenv("SDL_RENDER_DRIVER", "software", 1);
-        setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 1);
-#endif
-    }
-
-    static void TearDownTestSuite() {
-        server_.reset();
-        for (const auto& [name, value] : savedEnv_) {
-            if (value)
-                setenv(name.c_str(), value->c_str(), 1);
-            else
-                unsetenv(name.c_str());
-        }
-        savedEnv_.clear();
-    }
-
-    void SetUp() override {
-        if (!skip_.empty()) GTEST_SKIP() << skip_;
-        backend_ = platform::backend::SdlBackend::open();
-        ASSERT_TRUE(backend_) << "SDL could not open the X display: " << SDL_GetError();
-    }
-
-    void TearDown() override {
-        backend_.reset();
-        EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u) << "closing the backend shuts SDL's video down";
-    }
-
-    // A frame a window shows: it lives on after the test's body, until
-    // TearDown has closed the backend and the window with it.
-    std::optional<Surface> frame_;
-
-    // A full-screen topmost window in an 800x480 mode, shown, with the
-    // window system's own events for it handled.
-    platform::backend::WindowId fullScreenWindow() {
-        EXPECT_EQ(backend_->changeMode(DisplayMode{800, 480, 32, 60}), DISP_CHANGE_SUCCESSFUL);
-        const auto id = backend_->createWindow("Pomrivel", 0, 0, 800, 480);
-        EXPECT_NE(id, 0u);
-        backend_->place(id, 0, 0, 800, 480, true);
-        backend_->show(id, true);
-        drain();
-        return id;
-    }
-
-    void drain() {
-        SDL_Delay(100);
-        Event e;
-        while (backend_->pollEvent(e)) {
-        }
-    }
-
-    // The next event of a type, skipping others (the X server's own).
-    std::optional<Event> next(EventType type) {
-        Event e;
-        while (backend_->pollEvent(e))
-            if (e.type == type) return e;
-        return std::nullopt;
-    }
-
-    std::unique_ptr<platform::backend::SdlBackend> backend_;
-    static inline std::unique_ptr<test_support::Xvfb> server_;
-    static inline bool ownServer_ = false;
-    static inline std::string skip_;
-    static inline std::vector<std::pair<std::string, std::optional<std::string>>> savedEnv_;
-
-};
-
-TEST_F(SdlOnX, ModesAreEmulatedAndTheFrameIsLetterboxedOnTheRealScreen) {
-    DisplayMode mode;
-    ASSERT_TRUE(backend_->currentMode(mode));
-    if (ownServer_) {
-        EXPECT_EQ(mode.width, 1024);
-        EXPECT_EQ(mode.height, 768);
-        EXPECT_EQ(mode.bitsPerPixel, 32) << "a 24-bit X visual has 32-bit pixels";
-    }
-    const DisplayMode real = mode;
-
-    const auto id = fullScreenWindow();
-    ASSERT_TRUE(backend_->currentMode(mode));
-    EXPECT_EQ(mode.width, 800);
-    EXPECT_EQ(mode.height, 480);
-    const RECT wa = backend_->workArea();
-    EXPECT_EQ(wa.right, 800);
-    EXPECT_EQ(wa.bottom, 480);
-
-    SDL_Window* w = backend_->sdlWindow(id);
-    ASSERT_NE(w, nullptr);
-    const Uint32 flags = SDL_GetWindowFlags(w);
-    EXPECT_EQ(flags & SDL_WINDOW_FULLSCREEN_DESKTOP, Uint32{SDL_WINDOW_FULLSCREEN_DESKTOP});
-    EXPECT_TRUE(flags & SDL_WINDOW_SHOWN);
-    EXPECT_TRUE(flags & SDL_WINDOW_ALWAYS_ON_TOP);
-    EXPECT_TRUE(flags & SDL_WINDOW_BORDERLESS);
-    backend_->setTitle(id, "Frames Per Second: 50");
-    EXPECT_STREQ(SDL_GetWindowTitle(w), "Frames Per Second: 50");
-
-    const std::uint32_t colour = 0x3366CC;
-    backend_->present(id, frame_.emplace(filled(800, 480, colour)));
-    std::vector<std::uint32_t> pixels;
-    int width = 0, height = 0;
-    ASSERT_TRUE(backend_->readBack(id, pixels, width, height)) << SDL_GetError();
-    EXPECT_EQ(pixels[static_cast<std::size_t>(height / 2) * width + width / 2], colour);
-    // 800x480 is wider than the screen's 4:3: bars above and below.
-    if (std::int64_t{width} * 480 < std::int64_t{height} * 800 - 2 * 800) {
-        EXPECT_EQ(pixels[static_cast<std::size_t>(width / 2)], 0u) << "black bar at the top";
-        EXPECT_EQ(pixels[static_cast<std::size_t>(height - 1) * width + width / 2], 0u) << "and at the bottom";
-    }
-
-    backend_->restoreMode();
-    ASSERT_TRUE(backend_->currentMode(mode));
-    EXPECT_EQ(mode.width, real.width);
-    EXPECT_EQ(mode.height, real.height);
-}
-
-TEST_F(SdlOnX, InputBecomesWin32EventsInTheEmulatedModesCoordinates) {
-    const auto id = fullScreenWindow();
-    SDL_Window* w = backend_->sdlWindow(id);
-    const Uint32 sdlId = SDL_GetWindowID(w);
-
-    SDL_Event e{};
-    e.type = SDL_KEYUP;
-    e.key.windowID = sdlId;
-    e.key.keysym.sym = SDLK_SPACE;
-    e.key.keysym.scancode = SDL_SCANCODE_SPACE;
-    ASSERT_EQ(SDL_PushEvent(&e), 1);
-    auto key = next(EventType::KeyUp);
-    ASSERT_TRUE(key);
-    EXPECT_EQ(key->virtualKey, VK_SPACE);
-    EXPECT_EQ(key->window, id);
-    EXPECT_FALSE(key->altDown);
-
-    e = SDL_Event{};
-    e.type = SDL_KEYDOWN;
-    e.key.windowID = sdlId;
-    e.key.keysym.sym = SDLK_F4;
-    e.key.keysym.scancode = SDL_SCANCODE_F4;
-    e.key.keysym.mod = KMOD_LALT;
-    ASSERT_EQ(SDL_PushEvent(&e), 1);
-    key = next(EventType::KeyDown);
-    ASSERT_TRUE(key);
-    EXPECT_EQ(key->virtualKey, VK_F4);
-    EXPECT_TRUE(key->altDown);
-
-    // Where the real pointer is, a motion event and the cursor position
-    // agree exactly (the saver compares them to notice a moved mouse).
-    int gx = 0, gy = 0;
-    SDL_GetGlobalMouseState(&gx, &gy);
-    int wx = 0, wy = 0;
-    SDL_GetWindowPosition(w, &wx, &wy);
-    e = SDL_Event{};
-    e.type = SDL_MOUSEMOTION;
-    e.motion.windowID = sdlId;
-    e.motion.x = gx - wx;
-    e.motion.y = gy - wy;
-    ASSERT_EQ(SDL_PushEvent(&e), 1);
-    auto move = next(EventType::MouseMove);
-    ASSERT_TRUE(move);
-    const POINT cursor = backend_->cursorPosition();
-    EXPECT_EQ(move->position.x, cursor.x);
-    EXPECT_EQ(move->position.y, cursor.y);
-
-    if (ownServer_) {
-        // The 800x480 mode fills 1024x614 of the 1024x768 screen, from y=77.
-        e.motion.x = 512;
-        e.motion.y = 384;
-        ASSERT_EQ(SDL_PushEvent(&e), 1);
-        move = next(EventType::MouseMove);
-        ASSERT_TRUE(move);
-        EXPECT_EQ(move->position.x, 400);
-        EXPECT_EQ(move->position.y, 240);
-        e.type = SDL_MOUSEBUTTONDOWN;
-        e.button.windowID = sdlId;
-        e.button.button = SDL_BUTTON_RIGHT;
-        e.button.x = 1023;
-        e.button.y = 10;  // in the bar above the picture
-        ASSERT_EQ(SDL_PushEvent(&e), 1);
-        auto button = next(EventType::ButtonDown);
-        ASSERT_TRUE(button);
-        EXPECT_EQ(button->button, MouseButton::Right);
-        EXPECT_EQ(button->position.x, 799);
-        EXPECT_EQ(button->position.y, 0);
-    }
-
-    e = SDL_Event{};
-    e.type = SDL_WINDOWEVENT;
-    e.window.windowID = sdlId;
-    e.window.event = SDL_WINDOWEVENT_CLOSE;
-    ASSERT_EQ(SDL_PushEvent(&e), 1);
-    auto close = next(EventType::CloseRequest);
-    ASSERT_TRUE(close);
-    EXPECT_EQ(close->window, id);
-
-    e = SDL_Event{};
-    e.type = SDL_QUIT;
-    ASSERT_EQ(SDL_PushEvent(&e), 1);
-    close = next(EventType::CloseRequest);
-    ASSERT_TRUE(close);
-    EXPECT_EQ(close->window, 0u);
-
-    backend_->destroyWindow(id);
-    EXPECT_EQ(backend_->sdlWindow(id), nullptr);
-}
-
-void sentinelHandler(int) {}
-
-TEST_F(SdlOnX, SdlLeavesTheSignalHandlersToTheKernelLayer) {
-    backend_.reset();
-    struct sigaction mine {
-    }, before{}, after{};
-    mine.sa_handler = sentinelHandler;
-    sigaction(SIGTERM, &mine, &before);
-    backend_ = platform::backend::SdlBackend::open();
-    ASSERT_TRUE(backend_) << SDL_GetError();
-    sigaction(SIGTERM, nullptr, &after);
-    EXPECT_EQ(after.sa_handler, &sentinelHandler) << "SDL replaced the SIGTERM handler";
-    sigaction(SIGTERM, &before, nullptr);
 }
 
 }  // namespace

@@ -18,11 +18,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -251,12 +253,15 @@ std::string uniqueMutexName(const char* what) {
     return "kernel-test-" + std::to_string(getpid()) + "-" + std::to_string(++serial) + "-" + what;
 }
 
-TEST(KernelMutexNames, LiveInTheRuntimeDirectoryOrAPrivateFallback) {
+TEST(KernelMutexNames, LiveInTheRuntimeDirectoryOrAFolderOfTheUsersCache) {
     char privateDir[] = "/tmp/kernel-test-XXXXXX";
     ASSERT_NE(mkdtemp(privateDir), nullptr);
-    const std::string fallback = "/tmp/pomrivel-" + std::to_string(geteuid());
+    char home[] = "/tmp/kernel-test-home-XXXXXX";
+    ASSERT_NE(mkdtemp(home), nullptr);
+    const std::string cache = std::string(home) + "/cache";
     const std::string name = uniqueMutexName("place");
     const std::string lockFile = std::string(privateDir) + "/" + platform::kernel::mutexFileName(name);
+    ScopedEnv homeEnv("HOME", home);
     {
         ScopedEnv env("XDG_RUNTIME_DIR", privateDir);
         EXPECT_EQ(platform::kernel::mutexDirectory(), privateDir);
@@ -268,22 +273,40 @@ TEST(KernelMutexNames, LiveInTheRuntimeDirectoryOrAPrivateFallback) {
 
         // A runtime directory others may write to is not used.
         chmod(privateDir, 0777);
-        EXPECT_EQ(platform::kernel::mutexDirectory(), fallback);
+        ScopedEnv cacheEnv("XDG_CACHE_HOME", nullptr);
+        EXPECT_EQ(platform::kernel::mutexDirectory(), std::string(home) + "/.cache/pomrivel");
     }
     {
         ScopedEnv env("XDG_RUNTIME_DIR", nullptr);
-        EXPECT_EQ(platform::kernel::mutexDirectory(), fallback);
+        ScopedEnv cacheEnv("XDG_CACHE_HOME", cache.c_str());
+        EXPECT_EQ(platform::kernel::mutexDirectory(), cache + "/pomrivel");
         struct stat st {};
-        ASSERT_EQ(lstat(fallback.c_str(), &st), 0);
+        ASSERT_EQ(lstat((cache + "/pomrivel").c_str(), &st), 0);
         EXPECT_TRUE(S_ISDIR(st.st_mode));
         EXPECT_EQ(st.st_uid, geteuid());
         EXPECT_EQ(st.st_mode & 0777, 0700u);
     }
     {
+        // Relative paths are not taken, from either variable.
         ScopedEnv env("XDG_RUNTIME_DIR", "relative/dir");
-        EXPECT_EQ(platform::kernel::mutexDirectory(), fallback);
+        ScopedEnv cacheEnv("XDG_CACHE_HOME", "relative/cache");
+        EXPECT_EQ(platform::kernel::mutexDirectory(), std::string(home) + "/.cache/pomrivel");
+    }
+    {
+        // A link planted under the folder's name is refused, not followed,
+        // and the mutex then fails with a reason instead of working anywhere.
+        ScopedEnv env("XDG_RUNTIME_DIR", nullptr);
+        const std::string planted = std::string(home) + "/planted";
+        ASSERT_EQ(mkdir(planted.c_str(), 0700), 0);
+        ASSERT_EQ(mkdir((planted + "/cache").c_str(), 0700), 0);
+        ASSERT_EQ(symlink(privateDir, (planted + "/cache/pomrivel").c_str()), 0);
+        ScopedEnv cacheEnv("XDG_CACHE_HOME", (planted + "/cache").c_str());
+        EXPECT_EQ(platform::kernel::mutexDirectory(), "");
+        EXPECT_EQ(CreateMutexA(nullptr, FALSE, name.c_str()), nullptr);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     }
     unlink(lockFile.c_str());
+    std::filesystem::remove_all(home);
     rmdir(privateDir);
 }
 
@@ -419,6 +442,34 @@ private:
     int output_ = -1;
 };
 
+// Without a runtime directory the lock went to /tmp/pomrivel-<uid>; another
+// user who made that folder first switched the guard off for good (every
+// copy ran). The lock now lives where only this user can make it.
+TEST(KernelMutexGuard, HoldsWhenAnotherUserOwnsTheFolderInTmp) {
+    const std::string oldFallback = "/tmp/pomrivel-" + std::to_string(geteuid());
+    struct stat st {};
+    bool planted = false;
+    if (geteuid() == 0 && lstat(oldFallback.c_str(), &st) != 0) {
+        // As root the test can play the other user: nobody.
+        planted = mkdir(oldFallback.c_str(), 0755) == 0 && chown(oldFallback.c_str(), 65534, 65534) == 0;
+    }
+    char home[] = "/tmp/kernel-test-guard-XXXXXX";
+    ASSERT_NE(mkdtemp(home), nullptr);
+    const std::string name = uniqueMutexName("guard");
+    {
+        const std::vector<std::string> environment{"XDG_RUNTIME_DIR=", "XDG_CACHE_HOME=", std::string("HOME=") + home};
+        Holder first(name, environment);
+        ASSERT_TRUE(first.started());
+        EXPECT_EQ(first.readLine(), "created");
+        Holder second(name, environment);
+        ASSERT_TRUE(second.started());
+        EXPECT_EQ(second.readLine(), "exists") << "a second copy is kept out";
+    }
+    std::filesystem::remove_all(home);
+    if (planted) rmdir(oldFallback.c_str());
+    if (!planted) std::printf("note: ran without a folder of another user's in /tmp (needs root)\n");
+}
+
 TEST_F(KernelMutexAcrossProcesses, TheNameLivesExactlyAsLongAsItsCreator) {
     const std::string name = uniqueMutexName("killed");
     Holder holder(name);
@@ -496,6 +547,7 @@ public:
     void show(platform::backend::WindowId, bool) override {}
     void present(platform::backend::WindowId, const platform::gdi::Surface&) override {}
     bool pollEvent(platform::backend::Event&) override { return false; }
+    void idle() override {}
     POINT cursorPosition() override { return {}; }
     void setCursorVisible(bool) override {}
     int messageBox(platform::backend::WindowId, const std::string&, const std::string&, UINT) override { return IDOK; }
@@ -543,22 +595,74 @@ TEST_F(KernelClock, LocalTimeIsTheBackendsWallClock) {
 
 // ---- Signals ---------------------------------------------------------------------
 
-TEST(KernelSignals, InterruptAndTerminateBecomeACloseRequest) {
-    struct sigaction oldInt;
-    struct sigaction oldTerm;
-    sigaction(SIGINT, nullptr, &oldInt);
-    sigaction(SIGTERM, nullptr, &oldTerm);
-    platform::kernel::installSignalHandlers();
-    platform::backend::takeCloseRequest();  // start from no request
+// The state letter of a process (R running, S sleeping, ...), from /proc.
+char processState(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const auto end = line.rfind(')');
+    return end != std::string::npos && end + 2 < line.size() ? line[end + 2] : '?';
+}
 
-    for (const int signal : {SIGTERM, SIGINT}) {
-        ASSERT_EQ(raise(signal), 0);
-        EXPECT_TRUE(platform::backend::takeCloseRequest()) << "signal " << signal;
-        EXPECT_FALSE(platform::backend::takeCloseRequest()) << "one request per signal";
+// In a forked child with the handlers installed: `body` runs, the parent
+// sends `signal` once the child is ready, and the child's end is returned
+// (the wait status), or -1 when it had not ended after `limitMs`.
+int signalledChild(int signal, const std::function<int(int ready)>& body, int limitMs = 10000) {
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) return -1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(pipeFds[0]);
+        platform::kernel::installSignalHandlers();
+        _exit(body(pipeFds[1]));
     }
+    close(pipeFds[1]);
+    char c;
+    pollfd p{pipeFds[0], POLLIN, 0};
+    const bool ready = poll(&p, 1, 10000) == 1 && read(pipeFds[0], &c, 1) == 1;
+    close(pipeFds[0]);
+    // Once the child sleeps it is blocked in the call after its "ready".
+    for (int waited = 0; ready && waited < 10000 && processState(pid) != 'S'; ++waited) usleep(1000);
+    if (ready) kill(pid, signal);
+    int status = 0;
+    for (int waited = 0; waited < limitMs; waited += 5) {
+        if (waitpid(pid, &status, WNOHANG) == pid) return ready ? status : -1;
+        usleep(5000);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    return -1;
+}
 
-    sigaction(SIGINT, &oldInt, nullptr);
-    sigaction(SIGTERM, &oldTerm, nullptr);
+TEST(KernelSignals, InterruptTerminateAndHangUpInterruptABlockedCallWithACloseRequest) {
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(::testing::Message() << "signal " << signal);
+        const int status = signalledChild(signal, [](int ready) {
+            int blocked[2];
+            if (pipe(blocked) != 0) return 10;
+            [[maybe_unused]] const ssize_t w = write(ready, "r", 1);
+            char c;
+            // Nothing ever arrives: only the signal ends the wait, and only
+            // when the handler does not restart the call.
+            if (read(blocked[0], &c, 1) != -1 || errno != EINTR) return 11;
+            if (!platform::backend::takeCloseRequest()) return 12;
+            return platform::backend::takeCloseRequest() ? 13 : 0;  // one request per signal
+        });
+        ASSERT_NE(status, -1) << "the signal did not end the blocked call";
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+    }
+}
+
+TEST(KernelSignals, AProgramThatNeverStopsIsEndedAFewSecondsAfterTheRequest) {
+    const int status = signalledChild(SIGTERM, [](int ready) {
+        [[maybe_unused]] const ssize_t w = write(ready, "r", 1);
+        for (;;) pause();  // never looks at the request
+        return 0;
+    });
+    ASSERT_NE(status, -1);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGALRM);
 }
 
 }  // namespace

@@ -162,6 +162,8 @@ public:
     void present(WindowId window, const gdi::Surface& frame) override;
 
     bool pollEvent(Event& event) override;
+    // The idle poll is this backend's clock step: it never waits.
+    void idle() override {}
     POINT cursorPosition() override { return cursor_; }
     void setCursorVisible(bool visible) override { cursorVisible_ = visible; }
 

@@ -1,11 +1,19 @@
 #include "backend/sdl/sdl.h"
 
+#include "backend/clock.h"
 #include "backend/factories.h"
+#include "backend/scaler.h"
+#include "backend/sdl/x11.h"
 #include "gdi/objects.h"
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <string_view>
 
 namespace platform::backend {
 
@@ -13,12 +21,6 @@ namespace {
 
 struct WindowDeleter {
     void operator()(SDL_Window* w) const { SDL_DestroyWindow(w); }
-};
-struct RendererDeleter {
-    void operator()(SDL_Renderer* r) const { SDL_DestroyRenderer(r); }
-};
-struct TextureDeleter {
-    void operator()(SDL_Texture* t) const { SDL_DestroyTexture(t); }
 };
 
 // Floor division, so points left of or above the origin (a letterbox's bars)
@@ -28,30 +30,29 @@ std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
     return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
 }
 
-// Where a logical area of lw x lh goes inside an output of ow x oh: as large
-// as fits with its aspect kept, centred.
-SDL_Rect letterbox(int lw, int lh, int ow, int oh) {
-    SDL_Rect r{0, 0, ow, oh};
-    if (lw <= 0 || lh <= 0 || ow <= 0 || oh <= 0) return r;
-    if (std::int64_t{ow} * lh >= std::int64_t{oh} * lw) {
-        r.w = static_cast<int>(std::int64_t{lw} * oh / lh);
-    } else {
-        r.h = static_cast<int>(std::int64_t{lh} * ow / lw);
+SDL_Rect letterboxed(int lw, int lh, int ow, int oh) {
+    const Rect r = letterbox(lw, lh, ow, oh);
+    return SDL_Rect{r.x, r.y, r.w, r.h};
+}
+
+// A render node a GL driver could use: without one, GL runs in software.
+bool hasRenderNode() {
+    constexpr int kFirstRenderNode = 128, kRenderNodes = 64;
+    for (int n = kFirstRenderNode; n < kFirstRenderNode + kRenderNodes; ++n) {
+        const std::string path = "/dev/dri/renderD" + std::to_string(n);
+        if (access(path.c_str(), R_OK | W_OK) == 0) return true;
     }
-    r.x = (ow - r.w) / 2;
-    r.y = (oh - r.h) / 2;
-    return r;
+    return false;
 }
 
 }  // namespace
 
 struct SdlBackend::Window {
-    // In this order so that the texture goes first, then the renderer, then
-    // the window they belong to.
+    // In this order so that the presenter (and any renderer it holds) goes
+    // before the window it draws into.
     std::unique_ptr<SDL_Window, WindowDeleter> window;
-    std::unique_ptr<SDL_Renderer, RendererDeleter> renderer;
-    std::unique_ptr<SDL_Texture, TextureDeleter> texture;  // the last frame
-    int textureW = 0, textureH = 0;
+    std::unique_ptr<Presenter> presenter;
+    PresentPath path = PresentPath::Surface;
     bool topmost = false;
 };
 
@@ -77,7 +78,7 @@ SdlBackend::Mapping SdlBackend::screenMapping() const {
     if (emulated_) {
         m.logicalW = emulated_->width;
         m.logicalH = emulated_->height;
-        m.real = letterbox(m.logicalW, m.logicalH, bounds.w, bounds.h);
+        m.real = letterboxed(m.logicalW, m.logicalH, bounds.w, bounds.h);
         m.real.x += bounds.x;
         m.real.y += bounds.y;
     }
@@ -99,20 +100,45 @@ POINT SdlBackend::fromWindow(Uint32 sdlWindowId, int x, int y) const {
 // ---- Opening and closing ----
 
 std::unique_ptr<SdlBackend> SdlBackend::open() {
+    std::optional<PresentPath> forced;
+    const char* value = std::getenv("POMRIVEL_PRESENT");
+    const std::string_view path = value ? value : "";
+    if (path == "surface") {
+        forced = PresentPath::Surface;
+    } else if (path == "texture") {
+        forced = PresentPath::Texture;
+    } else if (!path.empty()) {
+        // Stop rather than guess, as for POMRIVEL_BACKEND.
+        std::fprintf(stderr, "pomrivel: POMRIVEL_PRESENT=%s is not a present path; use surface or texture\n", value);
+        std::exit(2);
+    }
     // The kernel layer installs the SIGINT/SIGTERM handlers; SDL must not
     // replace them with its own.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // A screensaver never keeps the desktop from blanking or locking: no
+    // D-Bus inhibition, no simulated activity, no X screensaver resets.
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+    // A window's own surface is plain shared memory, never backed by GL.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     // Frames go out as soon as they are drawn, as a 2003 GDI program's do.
     SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
     // Closing a window is a close request for that window, nothing more.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) return nullptr;
-    if (SDL_GetNumVideoDisplays() < 1) {
+    // SDL falls back to drivers that draw nowhere; those are no display.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const std::string_view name = driver ? driver : "";
+    if (name.empty() || name == "offscreen" || name == "dummy" || SDL_GetNumVideoDisplays() < 1) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return nullptr;
     }
-    return std::unique_ptr<SdlBackend>(new SdlBackend());
+    // A display that goes away ends the process (Xlib's own handler would
+    // call exit, whose clean-up then waits forever on the dead connection).
+    if (name == "x11") x11::endProcessWhenTheConnectionBreaks();
+    return std::unique_ptr<SdlBackend>(new SdlBackend(forced));
 }
+
+SdlBackend::SdlBackend(std::optional<PresentPath> forcedPath) : forcedPath_(forcedPath) {}
 
 SdlBackend::~SdlBackend() {
     windows_.clear();
@@ -199,9 +225,8 @@ WindowId SdlBackend::createWindow(const std::string& title, int x, int y, int wi
         std::fprintf(stderr, "pomrivel: cannot create a window: %s\n", SDL_GetError());
         return 0;
     }
-    w->renderer.reset(SDL_CreateRenderer(w->window.get(), -1, SDL_RENDERER_ACCELERATED));
-    if (!w->renderer) w->renderer.reset(SDL_CreateRenderer(w->window.get(), -1, SDL_RENDERER_SOFTWARE));
-    if (!w->renderer) {
+    w->presenter = makePresenter(w->window.get(), w->path);
+    if (!w->presenter) {
         std::fprintf(stderr, "pomrivel: cannot draw into a window: %s\n", SDL_GetError());
         return 0;
     }
@@ -209,6 +234,27 @@ WindowId SdlBackend::createWindow(const std::string& title, int x, int y, int wi
     windows_[id] = std::move(w);
     place(id, x, y, width, height, false);
     return id;
+}
+
+std::unique_ptr<Presenter> SdlBackend::makePresenter(SDL_Window* window, PresentPath& path) {
+    path = PresentPath::Texture;
+    if (forcedPath_ == PresentPath::Texture) return makeTexturePresenter(window, true);
+    if (forcedPath_ != PresentPath::Surface) {
+        // Cheap checks first: no render node, or no direct rendering on the
+        // X server, means Mesa's software GL, which is then never started.
+        if (!hardwareTextures_) hardwareTextures_ = hasRenderNode() && x11::serverOffersDirectRendering(window);
+        if (*hardwareTextures_) {
+            if (auto presenter = makeTexturePresenter(window, false)) return presenter;
+            hardwareTextures_ = false;  // GL runs in software here after all
+        }
+    }
+    path = PresentPath::Surface;
+    return makeSurfacePresenter(window);
+}
+
+std::optional<SdlBackend::PresentPath> SdlBackend::presentPath(WindowId window) const {
+    const Window* w = find(window);
+    return w ? std::optional(w->path) : std::nullopt;
 }
 
 void SdlBackend::destroyWindow(WindowId window) {
@@ -223,6 +269,8 @@ void SdlBackend::place(WindowId window, int x, int y, int width, int height, boo
     Window* w = find(window);
     if (!w) return;
     SDL_Window* sdl = w->window.get();
+    const Mapping m = screenMapping();
+    const bool coversScreen = x <= 0 && y <= 0 && x + width >= m.logicalW && y + height >= m.logicalH;
     if (topmost != w->topmost) {
         // SDL leaves the flag alone on a full-screen window: change it
         // while windowed (the full-screen state is set again below).
@@ -230,23 +278,31 @@ void SdlBackend::place(WindowId window, int x, int y, int width, int height, boo
         SDL_SetWindowAlwaysOnTop(sdl, topmost ? SDL_TRUE : SDL_FALSE);
         w->topmost = topmost;
     }
-    const Mapping m = screenMapping();
-    const bool coversScreen = x <= 0 && y <= 0 && x + width >= m.logicalW && y + height >= m.logicalH;
+    SDL_Rect target{};
     if (coversScreen) {
-        // Sized to the display first, so it covers the screen even where no
+        // Sized to the display, so it covers the screen even where no
         // window manager honours the full-screen request.
-        SDL_Rect bounds{};
-        SDL_GetDisplayBounds(0, &bounds);
-        SDL_SetWindowPosition(sdl, bounds.x, bounds.y);
-        SDL_SetWindowSize(sdl, bounds.w, bounds.h);
-        SDL_SetWindowFullscreen(sdl, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        SDL_GetDisplayBounds(0, &target);
     } else {
-        SDL_SetWindowFullscreen(sdl, 0);
         const SDL_Point topLeft = m.toReal(x, y);
         const SDL_Point bottomRight = m.toReal(x + width, y + height);
-        SDL_SetWindowPosition(sdl, topLeft.x, topLeft.y);
-        SDL_SetWindowSize(sdl, std::max(bottomRight.x - topLeft.x, 1), std::max(bottomRight.y - topLeft.y, 1));
+        target = SDL_Rect{topLeft.x, topLeft.y, std::max(bottomRight.x - topLeft.x, 1),
+                          std::max(bottomRight.y - topLeft.y, 1)};
     }
+    // Only what changes: on X11 every SDL move or resize waits up to 100 ms
+    // for a window manager to answer, and none answers a request for the
+    // place the window already has.
+    const bool isFullscreen = SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN;
+    if (!coversScreen && isFullscreen) SDL_SetWindowFullscreen(sdl, 0);
+    int cx = 0, cy = 0, cw = 0, ch = 0;
+    SDL_GetWindowPosition(sdl, &cx, &cy);
+    SDL_GetWindowSize(sdl, &cw, &ch);
+    if (cx != target.x || cy != target.y) SDL_SetWindowPosition(sdl, target.x, target.y);
+    if (cw != target.w || ch != target.h) SDL_SetWindowSize(sdl, target.w, target.h);
+    // On X11 the full-screen state goes to the window manager without
+    // SDL's wait for an answer; elsewhere SDL's own switch.
+    if (!x11::setWindowState(sdl, coversScreen, topmost) && coversScreen && !isFullscreen)
+        SDL_SetWindowFullscreen(sdl, SDL_WINDOW_FULLSCREEN_DESKTOP);
 }
 
 void SdlBackend::show(WindowId window, bool visible) {
@@ -261,45 +317,15 @@ void SdlBackend::show(WindowId window, bool visible) {
     }
 }
 
-void SdlBackend::render(Window& w) {
-    SDL_Renderer* r = w.renderer.get();
-    SDL_SetRenderDrawColor(r, 0, 0, 0, 255);
-    SDL_RenderClear(r);
-    if (!w.texture) return;
-    int ow = 0, oh = 0;
-    SDL_GetRendererOutputSize(r, &ow, &oh);
-    const SDL_Rect target = letterbox(w.textureW, w.textureH, ow, oh);
-    SDL_RenderCopy(r, w.texture.get(), nullptr, &target);
-}
-
 void SdlBackend::present(WindowId window, const gdi::Surface& frame) {
     Window* w = find(window);
     if (!w || frame.format() != gdi::PixelFormat::Rgb32 || frame.width() <= 0 || frame.height() <= 0) return;
-    if (!w->texture || w->textureW != frame.width() || w->textureH != frame.height()) {
-        // ARGB8888 is the packed 0xAARRGGBB word, the frame's 0x00RRGGBB;
-        // without blending the zero alpha byte is ignored.
-        w->texture.reset(SDL_CreateTexture(w->renderer.get(), SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
-                                           frame.width(), frame.height()));
-        if (!w->texture) return;
-        SDL_SetTextureBlendMode(w->texture.get(), SDL_BLENDMODE_NONE);
-        w->textureW = frame.width();
-        w->textureH = frame.height();
-    }
-    SDL_UpdateTexture(w->texture.get(), nullptr, frame.row(0), static_cast<int>(frame.stride()));
-    render(*w);
-    SDL_RenderPresent(w->renderer.get());
+    w->presenter->present(frame);
 }
 
 bool SdlBackend::readBack(WindowId window, std::vector<std::uint32_t>& pixels, int& width, int& height) {
     Window* w = find(window);
-    if (!w) return false;
-    render(*w);
-    if (SDL_GetRendererOutputSize(w->renderer.get(), &width, &height) != 0 || width <= 0 || height <= 0) return false;
-    pixels.assign(static_cast<std::size_t>(width) * height, 0);
-    if (SDL_RenderReadPixels(w->renderer.get(), nullptr, SDL_PIXELFORMAT_ARGB8888, pixels.data(), width * 4) != 0)
-        return false;
-    for (std::uint32_t& p : pixels) p &= 0x00FFFFFF;
-    return true;
+    return w && w->presenter->readBack(pixels, width, height);
 }
 
 // ---- Input ----
@@ -408,10 +434,7 @@ bool SdlBackend::translate(const SDL_Event& e, Event& out) {
                 case SDL_WINDOWEVENT_SIZE_CHANGED:
                     // The window system lost or resized the picture: show
                     // the last frame again.
-                    if (Window* w = find(idOf(e.window.windowID))) {
-                        render(*w);
-                        SDL_RenderPresent(w->renderer.get());
-                    }
+                    if (Window* w = find(idOf(e.window.windowID))) w->presenter->refresh();
                     return false;
                 default: return false;
             }
@@ -434,6 +457,20 @@ bool SdlBackend::pollEvent(Event& event) {
         if (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) <= 0) break;
     }
     return false;
+}
+
+void SdlBackend::idle() {
+    // Events SDL holds already are taken at once.
+    if (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) return;
+    int inputFd = -1;
+    if (!windows_.empty()) {
+        // Input arrives on the X connection, which all windows share.
+        // Events Xlib has read already would not wake the wait.
+        SDL_Window* any = windows_.begin()->second->window.get();
+        if (x11::flushAndCheckQueued(any)) return;
+        inputFd = x11::connectionFd(any);
+    }
+    waitForNextTick(inputFd);
 }
 
 POINT SdlBackend::cursorPosition() {
@@ -490,29 +527,8 @@ int SdlBackend::messageBox(WindowId owner, const std::string& text, const std::s
 
 // ---- Time ----
 
-std::uint64_t SdlBackend::uptimeMilliseconds() {
-    timespec ts{};
-    if (clock_gettime(CLOCK_BOOTTIME, &ts) != 0) clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<std::uint64_t>(ts.tv_sec) * 1000u + static_cast<std::uint64_t>(ts.tv_nsec) / 1'000'000u;
-}
+std::uint64_t SdlBackend::uptimeMilliseconds() { return systemUptimeMilliseconds(); }
 
-SYSTEMTIME SdlBackend::localTime() {
-    timespec ts{};
-    clock_gettime(CLOCK_REALTIME, &ts);
-    const std::time_t seconds = ts.tv_sec;
-    std::tm tm{};
-    localtime_r(&seconds, &tm);
-    SYSTEMTIME t{};
-    t.wYear = static_cast<WORD>(tm.tm_year + 1900);
-    t.wMonth = static_cast<WORD>(tm.tm_mon + 1);
-    t.wDayOfWeek = static_cast<WORD>(tm.tm_wday);
-    t.wDay = static_cast<WORD>(tm.tm_mday);
-    t.wHour = static_cast<WORD>(tm.tm_hour);
-    t.wMinute = static_cast<WORD>(tm.tm_min);
-    // A leap second reads as the last ordinary one.
-    t.wSecond = static_cast<WORD>(std::min(tm.tm_sec, 59));
-    t.wMilliseconds = static_cast<WORD>(ts.tv_nsec / 1'000'000);
-    return t;
-}
+SYSTEMTIME SdlBackend::localTime() { return systemLocalTime(); }
 
 }  // namespace platform::backend

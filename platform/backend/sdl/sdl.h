@@ -11,6 +11,7 @@
 #pragma once
 
 #include "backend/backend.h"
+#include "backend/sdl/present.h"
 
 #include <SDL.h>
 
@@ -42,6 +43,7 @@ public:
     void present(WindowId window, const gdi::Surface& frame) override;
 
     bool pollEvent(Event& event) override;
+    void idle() override;
     POINT cursorPosition() override;
     void setCursorVisible(bool visible) override;
 
@@ -52,10 +54,12 @@ public:
 
     // ---- For tests ----
     SDL_Window* sdlWindow(WindowId window) const;
-    // Draws the window's last frame into its renderer as present does and
-    // reads the result back (0x00RRGGBB, row by row, the renderer's output
-    // size) without presenting it.
+    // What the window shows: 0x00RRGGBB, row by row, at the window's size
+    // in pixels.
     bool readBack(WindowId window, std::vector<std::uint32_t>& pixels, int& width, int& height);
+    // How the window's frames reach the screen.
+    enum class PresentPath { Surface, Texture };
+    std::optional<PresentPath> presentPath(WindowId window) const;
     // The Win32 virtual key of an SDL key; 0xFF for keys with no equivalent.
     static int virtualKey(SDL_Keycode key, SDL_Scancode scancode);
 
@@ -72,7 +76,7 @@ private:
         SDL_Point toReal(LONG lx, LONG ly) const;
     };
 
-    SdlBackend() = default;
+    explicit SdlBackend(std::optional<PresentPath> forcedPath);
     Window* find(WindowId window) const;
     WindowId idOf(Uint32 sdlWindowId) const;
     // The logical screen on the real primary display.
@@ -80,12 +84,18 @@ private:
     // A point in a window's real client coordinates, in logical screen
     // coordinates.
     POINT fromWindow(Uint32 sdlWindowId, int x, int y) const;
-    void render(Window& w);
+    // The present path of a new window: the forced one, else the texture
+    // path where GL runs on hardware (found out once, with the first window).
+    std::unique_ptr<Presenter> makePresenter(SDL_Window* window, PresentPath& path);
     bool translate(const SDL_Event& e, Event& out);
 
     std::map<WindowId, std::unique_ptr<Window>> windows_;
     WindowId nextWindow_ = 1;
     std::optional<DisplayMode> emulated_;
+    std::optional<PresentPath> forcedPath_;
+    // Whether the hardware texture path works here; unknown before the
+    // first window.
+    std::optional<bool> hardwareTextures_;
 };
 
 }  // namespace platform::backend

@@ -1,0 +1,229 @@
+#include "backend/sdl/present.h"
+
+#include "backend/scaler.h"
+
+#include <cstring>
+
+namespace platform::backend {
+
+namespace {
+
+struct RendererDeleter {
+    void operator()(SDL_Renderer* r) const { SDL_DestroyRenderer(r); }
+};
+struct TextureDeleter {
+    void operator()(SDL_Texture* t) const { SDL_DestroyTexture(t); }
+};
+using RendererPtr = std::unique_ptr<SDL_Renderer, RendererDeleter>;
+using TexturePtr = std::unique_ptr<SDL_Texture, TextureDeleter>;
+
+Picture pictureOf(const gdi::Surface& frame) {
+    return Picture{frame.rgbRow(0), frame.width(), frame.height(), frame.stride()};
+}
+
+SDL_Rect sdlRect(const Rect& r) { return SDL_Rect{r.x, r.y, r.w, r.h}; }
+
+// ---- The window's own surface ----
+
+class SurfacePresenter final : public Presenter {
+public:
+    explicit SurfacePresenter(SDL_Window* window) : window_(window) {}
+
+    void present(const gdi::Surface& frame) override {
+        frame_ = &frame;
+        draw(false);
+    }
+    void refresh() override { draw(true); }
+
+    bool readBack(std::vector<std::uint32_t>& pixels, int& width, int& height) override {
+        SDL_Surface* s = SDL_GetWindowSurface(window_);
+        if (!s || s->w <= 0 || s->h <= 0) return false;
+        width = s->w;
+        height = s->h;
+        pixels.assign(static_cast<std::size_t>(width) * height, 0);
+        if (SDL_LockSurface(s) != 0) return false;
+        const int status = SDL_ConvertPixels(width, height, s->format->format, s->pixels, s->pitch,
+                                             SDL_PIXELFORMAT_RGB888, pixels.data(), width * 4);
+        SDL_UnlockSurface(s);
+        for (std::uint32_t& p : pixels) p &= 0x00FFFFFF;
+        return status == 0;
+    }
+
+private:
+    // Draws the frame into the window's surface and shows it. Only the
+    // picture's rectangle changes from frame to frame; the bars are drawn
+    // when the surface is new (a first frame, a resize) or `whole` asks.
+    void draw(bool whole) {
+        SDL_Surface* s = SDL_GetWindowSurface(window_);
+        if (!s || s->w <= 0 || s->h <= 0) return;
+        if (s != shown_ || s->w != shownW_ || s->h != shownH_) whole = true;
+        if (SDL_LockSurface(s) != 0) return;
+        const Picture from = frame_ ? pictureOf(*frame_) : Picture{nullptr, 0, 0, 0};
+        const Rect inner = letterbox(from.width, from.height, s->w, s->h);
+        auto* pixels = static_cast<std::uint8_t*>(s->pixels);
+        const auto pitch = static_cast<std::size_t>(s->pitch);
+        if (s->format->format == SDL_PIXELFORMAT_RGB888) {
+            // 0x00RRGGBB in 32-bit words, as the frame is: scaled in place.
+            const Canvas all{reinterpret_cast<std::uint32_t*>(pixels), s->w, s->h, pitch};
+            if (whole) {
+                scaler_.scaleLetterboxed(from, all);
+            } else {
+                auto* corner = reinterpret_cast<std::uint32_t*>(pixels + static_cast<std::size_t>(inner.y) * pitch) +
+                               inner.x;
+                scaler_.scale(from, Canvas{corner, inner.w, inner.h, pitch});
+            }
+        } else {
+            // Another pixel format (a 16-bit display, a window with alpha):
+            // scaled beside it, then converted in.
+            if (whole) SDL_FillRect(s, nullptr, SDL_MapRGB(s->format, 0, 0, 0));
+            staging_.resize(static_cast<std::size_t>(inner.w) * inner.h);
+            const std::size_t stagingPitch = static_cast<std::size_t>(inner.w) * 4;
+            scaler_.scale(from, Canvas{staging_.data(), inner.w, inner.h, stagingPitch});
+            SDL_ConvertPixels(inner.w, inner.h, SDL_PIXELFORMAT_RGB888, staging_.data(), static_cast<int>(stagingPitch),
+                              s->format->format,
+                              pixels + static_cast<std::size_t>(inner.y) * pitch +
+                                  static_cast<std::size_t>(inner.x) * s->format->BytesPerPixel,
+                              s->pitch);
+        }
+        SDL_UnlockSurface(s);
+        if (whole) {
+            SDL_UpdateWindowSurface(window_);
+        } else {
+            const SDL_Rect changed = sdlRect(inner);
+            SDL_UpdateWindowSurfaceRects(window_, &changed, 1);
+        }
+        shown_ = s;
+        shownW_ = s->w;
+        shownH_ = s->h;
+    }
+
+    SDL_Window* window_;
+    const gdi::Surface* frame_ = nullptr;
+    Scaler scaler_;
+    // The surface last drawn whole, and its size then.
+    const SDL_Surface* shown_ = nullptr;
+    int shownW_ = 0, shownH_ = 0;
+    std::vector<std::uint32_t> staging_;
+};
+
+// ---- A renderer's texture ----
+
+// Whether a renderer draws with the CPU: SDL's software renderer, or GL on
+// one of Mesa's software rasterisers.
+bool drawsInSoftware(SDL_Renderer* renderer) {
+    SDL_RendererInfo info{};
+    if (SDL_GetRendererInfo(renderer, &info) != 0 || (info.flags & SDL_RENDERER_SOFTWARE)) return true;
+    if (!info.name || std::strncmp(info.name, "opengl", 6) != 0) return false;
+    // The renderer's GL context is current once it is made.
+    using GetString = const unsigned char* (*)(unsigned);
+    const auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+    constexpr unsigned kGlRenderer = 0x1F01;
+    const auto* name = getString ? reinterpret_cast<const char*>(getString(kGlRenderer)) : nullptr;
+    if (!name) return true;
+    for (const char* software : {"llvmpipe", "softpipe", "swrast", "Software Rasterizer"})
+        if (std::strstr(name, software)) return true;
+    return false;
+}
+
+class TexturePresenter final : public Presenter {
+public:
+    explicit TexturePresenter(RendererPtr renderer) : renderer_(std::move(renderer)) {}
+
+    void present(const gdi::Surface& frame) override {
+        frame_ = &frame;
+        draw();
+        SDL_RenderPresent(renderer_.get());
+    }
+    void refresh() override {
+        draw();
+        SDL_RenderPresent(renderer_.get());
+    }
+
+    bool readBack(std::vector<std::uint32_t>& pixels, int& width, int& height) override {
+        draw();
+        if (SDL_GetRendererOutputSize(renderer_.get(), &width, &height) != 0 || width <= 0 || height <= 0) return false;
+        pixels.assign(static_cast<std::size_t>(width) * height, 0);
+        if (SDL_RenderReadPixels(renderer_.get(), nullptr, SDL_PIXELFORMAT_ARGB8888, pixels.data(), width * 4) != 0)
+            return false;
+        for (std::uint32_t& p : pixels) p &= 0x00FFFFFF;
+        return true;
+    }
+
+private:
+    // A texture of the given size and scale mode, made again when either
+    // changes. ARGB8888 is the packed 0xAARRGGBB word, the frame's
+    // 0x00RRGGBB; without blending the zero alpha byte is ignored.
+    SDL_Texture* texture(TexturePtr& slot, int access, int width, int height, SDL_ScaleMode mode) {
+        int w = 0, h = 0;
+        if (!slot || SDL_QueryTexture(slot.get(), nullptr, nullptr, &w, &h) != 0 || w != width || h != height) {
+            slot.reset(SDL_CreateTexture(renderer_.get(), SDL_PIXELFORMAT_ARGB8888, access, width, height));
+            if (!slot) return nullptr;
+            SDL_SetTextureBlendMode(slot.get(), SDL_BLENDMODE_NONE);
+            SDL_SetTextureScaleMode(slot.get(), mode);
+        }
+        return slot.get();
+    }
+
+    void draw() {
+        SDL_Renderer* r = renderer_.get();
+        SDL_SetRenderDrawColor(r, 0, 0, 0, 255);
+        SDL_RenderClear(r);
+        if (!frame_) return;
+        const int fw = frame_->width(), fh = frame_->height();
+        int ow = 0, oh = 0;
+        SDL_GetRendererOutputSize(r, &ow, &oh);
+        const Rect inner = letterbox(fw, fh, ow, oh);
+        const SDL_Rect target = sdlRect(inner);
+        const int kx = integerFactor(fw, inner.w), ky = integerFactor(fh, inner.h);
+        const bool enlarges = inner.w >= fw && inner.h >= fh;
+        const bool exact = enlarges && kx * fw == inner.w && ky * fh == inner.h;
+
+        if (exact || (enlarges && SDL_RenderTargetSupported(r))) {
+            SDL_Texture* picture = texture(picture_, SDL_TEXTUREACCESS_STREAMING, fw, fh, SDL_ScaleModeNearest);
+            if (!picture) return;
+            SDL_UpdateTexture(picture, nullptr, frame_->row(0), static_cast<int>(frame_->stride()));
+            if (exact) {
+                SDL_RenderCopy(r, picture, nullptr, &target);
+                return;
+            }
+            // Sharp-bilinear on the GPU: nearest to the largest integer
+            // multiple that fits, then linear to the final size.
+            SDL_Texture* sharp = texture(sharp_, SDL_TEXTUREACCESS_TARGET, kx * fw, ky * fh, SDL_ScaleModeLinear);
+            if (!sharp || SDL_SetRenderTarget(r, sharp) != 0) return;
+            SDL_RenderCopy(r, picture, nullptr, nullptr);
+            SDL_SetRenderTarget(r, nullptr);
+            SDL_RenderCopy(r, sharp, nullptr, &target);
+            return;
+        }
+        // Reductions average more source pixels than a GPU's linear filter
+        // reads: scaled by the layer, shown one to one.
+        staging_.resize(static_cast<std::size_t>(inner.w) * inner.h);
+        scaler_.scale(pictureOf(*frame_), Canvas{staging_.data(), inner.w, inner.h, std::size_t(inner.w) * 4});
+        SDL_Texture* small = texture(small_, SDL_TEXTUREACCESS_STREAMING, inner.w, inner.h, SDL_ScaleModeNearest);
+        if (!small) return;
+        SDL_UpdateTexture(small, nullptr, staging_.data(), inner.w * 4);
+        SDL_RenderCopy(r, small, nullptr, &target);
+    }
+
+    // Declared before the textures, so the textures go first and the
+    // renderer after them.
+    RendererPtr renderer_;
+    TexturePtr picture_, sharp_, small_;
+    const gdi::Surface* frame_ = nullptr;
+    Scaler scaler_;
+    std::vector<std::uint32_t> staging_;
+};
+
+}  // namespace
+
+std::unique_ptr<Presenter> makeSurfacePresenter(SDL_Window* window) {
+    return std::make_unique<SurfacePresenter>(window);
+}
+
+std::unique_ptr<Presenter> makeTexturePresenter(SDL_Window* window, bool anyRenderer) {
+    RendererPtr renderer(SDL_CreateRenderer(window, -1, anyRenderer ? 0 : SDL_RENDERER_ACCELERATED));
+    if (!renderer || (!anyRenderer && drawsInSoftware(renderer.get()))) return nullptr;
+    return std::make_unique<TexturePresenter>(std::move(renderer));
+}
+
+}  // namespace platform::backend
