@@ -71,6 +71,12 @@ std::vector<BoxButton> boxButtons(UINT style) {
     }
 }
 
+int defaultBoxButton(UINT style) {
+    const std::vector<BoxButton> buttons = boxButtons(style);
+    // MB_DEFBUTTON1..4 in bits 8-11; one past the last means the last.
+    return buttons[std::min<std::size_t>((style >> 8) & 0xF, buttons.size() - 1)].id;
+}
+
 int boxButtonId(std::string_view label) {
     for (const BoxButton& b : {kOk, kCancel, kAbort, kRetry, kIgnore, kYes, kNo}) {
         const std::string_view name = b.label;

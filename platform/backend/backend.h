@@ -117,6 +117,9 @@ struct BoxButton {
 
 // The buttons of a MB_* style's button group, left to right.
 std::vector<BoxButton> boxButtons(UINT style);
+// The ID* of a style's default button (MB_DEFBUTTON1..4), the answer of a
+// box nobody can see.
+int defaultBoxButton(UINT style);
 // The ID* of the button whose caption is `label`, in any case ("retry",
 // "Cancel"); 0 for none.
 int boxButtonId(std::string_view label);

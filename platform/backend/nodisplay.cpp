@@ -8,7 +8,6 @@
 #include "backend/clock.h"
 #include "backend/factories.h"
 
-#include <algorithm>
 #include <cstdio>
 
 namespace platform::backend {
@@ -43,9 +42,7 @@ public:
     // program from a terminal reads it.
     int messageBox(WindowId, const std::string& text, const std::string& caption, UINT style) override {
         std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
-        const std::vector<BoxButton> buttons = boxButtons(style);
-        const std::size_t defaultButton = std::min<std::size_t>((style >> 8) & 0xF, buttons.size() - 1);
-        return buttons[defaultButton].id;
+        return defaultBoxButton(style);
     }
 
     std::uint64_t uptimeMilliseconds() override { return systemUptimeMilliseconds(); }

@@ -1,5 +1,6 @@
 #include "backend/sdl/present.h"
 
+#include "backend/overlay.h"
 #include "backend/scaler.h"
 
 #include <cstring>
@@ -72,13 +73,16 @@ private:
                                inner.x;
                 scaler_.scale(from, Canvas{corner, inner.w, inner.h, pitch});
             }
+            drawOverlay(overlay_, all, inner);
         } else {
             // Another pixel format (a 16-bit display, a window with alpha):
             // scaled beside it, then converted in.
             if (whole) SDL_FillRect(s, nullptr, SDL_MapRGB(s->format, 0, 0, 0));
             staging_.resize(static_cast<std::size_t>(inner.w) * inner.h);
             const std::size_t stagingPitch = static_cast<std::size_t>(inner.w) * 4;
-            scaler_.scale(from, Canvas{staging_.data(), inner.w, inner.h, stagingPitch});
+            const Canvas staged{staging_.data(), inner.w, inner.h, stagingPitch};
+            scaler_.scale(from, staged);
+            drawOverlay(overlay_, staged, Rect{0, 0, inner.w, inner.h});
             SDL_ConvertPixels(inner.w, inner.h, SDL_PIXELFORMAT_RGB888, staging_.data(), static_cast<int>(stagingPitch),
                               s->format->format,
                               pixels + static_cast<std::size_t>(inner.y) * pitch +
@@ -165,6 +169,29 @@ private:
     }
 
     void draw() {
+        drawPicture();
+        drawOverlayText();
+    }
+
+    // The overlay's text, drawn by the layer into a small texture of its own.
+    void drawOverlayText() {
+        if (overlay_.empty() || !frame_) return;
+        int ow = 0, oh = 0;
+        SDL_GetRendererOutputSize(renderer_.get(), &ow, &oh);
+        const Rect inner = letterbox(frame_->width(), frame_->height(), ow, oh);
+        const Rect box = overlayRect(overlay_, inner);
+        if (box.w <= 0 || box.h <= 0) return;
+        overlayPixels_.assign(static_cast<std::size_t>(box.w) * box.h, 0);
+        drawOverlay(overlay_, Canvas{overlayPixels_.data(), box.w, box.h, std::size_t(box.w) * 4},
+                    Rect{inner.x - box.x, inner.y - box.y, inner.w, inner.h});
+        SDL_Texture* text = texture(overlayTexture_, SDL_TEXTUREACCESS_STREAMING, box.w, box.h, SDL_ScaleModeNearest);
+        if (!text) return;
+        SDL_UpdateTexture(text, nullptr, overlayPixels_.data(), box.w * 4);
+        const SDL_Rect target = sdlRect(box);
+        SDL_RenderCopy(renderer_.get(), text, nullptr, &target);
+    }
+
+    void drawPicture() {
         SDL_Renderer* r = renderer_.get();
         SDL_SetRenderDrawColor(r, 0, 0, 0, 255);
         SDL_RenderClear(r);
@@ -208,7 +235,8 @@ private:
     // Declared before the textures, so the textures go first and the
     // renderer after them.
     RendererPtr renderer_;
-    TexturePtr picture_, sharp_, small_;
+    TexturePtr picture_, sharp_, small_, overlayTexture_;
+    std::vector<std::uint32_t> overlayPixels_;
     const gdi::Surface* frame_ = nullptr;
     Scaler scaler_;
     std::vector<std::uint32_t> staging_;

@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace platform::backend {
@@ -33,9 +34,15 @@ public:
     // Shows the last frame again (the window system lost the picture, or
     // the window changed size).
     virtual void refresh() = 0;
+    // A line of text shown over the picture's top-left corner from the next
+    // frame on (the frame rate, for -fps); empty for none.
+    void setOverlay(std::string text) { overlay_ = std::move(text); }
     // What the window shows, 0x00RRGGBB row by row, at the window's size in
     // pixels (tests).
     virtual bool readBack(std::vector<std::uint32_t>& pixels, int& width, int& height) = 0;
+
+protected:
+    std::string overlay_;
 };
 
 // The window-surface path; never fails to make one.

@@ -3,6 +3,8 @@
 #include "backend/clock.h"
 #include "backend/factories.h"
 #include "backend/scaler.h"
+#include "backend/sdl/hosted.h"
+#include "backend/sdl/video.h"
 #include "backend/sdl/x11.h"
 #include "gdi/objects.h"
 
@@ -112,29 +114,7 @@ std::unique_ptr<SdlBackend> SdlBackend::open() {
         std::fprintf(stderr, "pomrivel: POMRIVEL_PRESENT=%s is not a present path; use surface or texture\n", value);
         std::exit(2);
     }
-    // The kernel layer installs the SIGINT/SIGTERM handlers; SDL must not
-    // replace them with its own.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    // A screensaver never keeps the desktop from blanking or locking: no
-    // D-Bus inhibition, no simulated activity, no X screensaver resets.
-    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
-    // A window's own surface is plain shared memory, never backed by GL.
-    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    // Frames go out as soon as they are drawn, as a 2003 GDI program's do.
-    SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
-    // Closing a window is a close request for that window, nothing more.
-    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) return nullptr;
-    // SDL falls back to drivers that draw nowhere; those are no display.
-    const char* driver = SDL_GetCurrentVideoDriver();
-    const std::string_view name = driver ? driver : "";
-    if (name.empty() || name == "offscreen" || name == "dummy" || SDL_GetNumVideoDisplays() < 1) {
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        return nullptr;
-    }
-    // A display that goes away ends the process (Xlib's own handler would
-    // call exit, whose clean-up then waits forever on the dead connection).
-    if (name == "x11") x11::endProcessWhenTheConnectionBreaks();
+    if (!startSdlVideo(false)) return nullptr;
     return std::unique_ptr<SdlBackend>(new SdlBackend(forced));
 }
 
@@ -143,13 +123,12 @@ SdlBackend::SdlBackend(std::optional<PresentPath> forcedPath) : forcedPath_(forc
 SdlBackend::~SdlBackend() {
     windows_.clear();
     SDL_ShowCursor(SDL_ENABLE);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    // Another part of the program may still use SDL (audio, say); shut it
-    // down entirely only when nothing is left.
-    if (SDL_WasInit(0) == 0) SDL_Quit();
+    stopSdlVideo();
 }
 
 std::unique_ptr<Backend> makeSdlBackend() {
+    // Started by a screensaver host, the saver draws into the host's window.
+    if (hostOptions().drawsIntoHostWindow()) return makeHostedBackend(hostOptions());
     return SdlBackend::open();
 }
 
@@ -262,7 +241,12 @@ void SdlBackend::destroyWindow(WindowId window) {
 }
 
 void SdlBackend::setTitle(WindowId window, const std::string& title) {
-    if (Window* w = find(window)) SDL_SetWindowTitle(w->window.get(), title.c_str());
+    Window* w = find(window);
+    if (!w) return;
+    SDL_SetWindowTitle(w->window.get(), title.c_str());
+    // -fps: the caption's text over the picture too, where a full-screen
+    // window's caption cannot be seen.
+    if (hostOptions().showFrameRate) w->presenter->setOverlay(title);
 }
 
 void SdlBackend::place(WindowId window, int x, int y, int width, int height, bool topmost) {
