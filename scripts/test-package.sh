@@ -65,8 +65,8 @@ check_contents() {
   # XScreenSaver pairs a description with the hack of the same name.
   [ "$(xmllint --xpath 'string(/screensaver/@name)' "$xml")" = pomrivel ] &&
     [ "$(xmllint --xpath 'string(/screensaver/command/@arg)' "$xml")" = --root ] &&
-    [ "$(xmllint --xpath 'string(//boolean/@arg-set)' "$xml")" = --fps ] ||
-    { echo "pomrivel.xml does not describe the hack pomrivel with --root and an --fps box"; return 1; }
+    [ "$(xmllint --xpath 'string(//boolean/@arg-set)' "$xml")" = -fps ] ||
+    { echo "pomrivel.xml does not describe the hack pomrivel with --root and an -fps box"; return 1; }
   local page
   for page in pomrivel pomrivel-capture; do
     zcat "$work/root/usr/share/man/man6/$page.6.gz" | head -n 1 | grep -q "Pomrivel $version" ||
