@@ -10,9 +10,12 @@
 #include "user/resources.h"
 
 #include <SDL.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <bit>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -435,14 +438,23 @@ HANDLE loadSharedImage(HINSTANCE instance, LPCSTR name, bool cursor) {
     return &t.images.emplace_back(SharedImage{group, 0});
 }
 
-// Reads a whole regular file of at most kMaxFileBytes.
+// Reads a whole regular file of at most kMaxFileBytes. Anything else in the
+// working directory (a directory, a FIFO, a device, or a link to one) is
+// refused unread. The type is looked at before opening, so no device is
+// opened at all, and again on what was opened, which is opened non-blocking:
+// should a FIFO take the file's place in between, the open returns at once
+// instead of waiting for a writer that never comes.
 std::optional<std::vector<std::uint8_t>> readFile(const char* path) {
-    struct Closer {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
-    std::unique_ptr<std::FILE, Closer> file(std::fopen(path, "rb"));
+    struct Descriptor {
+        int fd = -1;
+        ~Descriptor() {
+            if (fd >= 0) close(fd);
+        }
+    } file;
     struct stat st {};
-    if (!file || fstat(fileno(file.get()), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (stat(path, &st) == 0 && S_ISREG(st.st_mode)) file.fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd = file.fd;
+    if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return std::nullopt;
     }
@@ -451,7 +463,14 @@ std::optional<std::vector<std::uint8_t>> readFile(const char* path) {
         return std::nullopt;
     }
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size));
-    if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = read(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    if (done != bytes.size()) {  // shortened while it was read, or unreadable
         SetLastError(ERROR_INVALID_DATA);
         return std::nullopt;
     }

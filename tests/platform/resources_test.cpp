@@ -6,8 +6,14 @@
 #include "gdi_test_util.h"
 #include "user/resfile.h"
 
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <array>
+#include <chrono>
+#include <functional>
+#include <thread>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -100,6 +106,26 @@ protected:
     }
     if (GetLastError() != kErrorInvalidData) return ::testing::AssertionFailure() << "error " << GetLastError();
     return ::testing::AssertionSuccess();
+}
+
+// Runs `body` in a forked child and gives what it returned (0 to 255), or -1
+// when it crashed or had not finished by the deadline. A child still running
+// then is killed, so a load that hangs fails the test instead of hanging it.
+int inChildWithin(std::chrono::seconds deadline, const std::function<int()>& body) {
+    const pid_t pid = fork();
+    if (pid == 0) _exit(body());
+    if (pid < 0) return -1;
+    int status = 0;
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > end) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace
@@ -301,6 +327,36 @@ TEST_F(BitmapFiles, RefusesBadCallsAndMissingFiles) {
     EXPECT_EQ(LoadImageA(NULL, path.c_str(), IMAGE_ICON, 0, 0, LR_LOADFROMFILE), nullptr);
     EXPECT_EQ(LoadImageA(NULL, path.c_str(), IMAGE_BITMAP, 10, 10, LR_LOADFROMFILE), nullptr);
     EXPECT_EQ(LoadImageA(NULL, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | 0x2000), nullptr);
+}
+
+// The saver tries a file of each scene image's number in the working
+// directory before its resource. Whatever is there must fail at once, so the
+// saver goes on to the resource: a FIFO no one writes to must not block the
+// open, nor must a link to one.
+TEST_F(BitmapFiles, RefusesFifosDevicesAndLinksToThemWithoutWaiting) {
+    const fs::path fifo = dir_ / "666";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_symlink(fifo, dir_ / "668");
+    fs::create_symlink("/dev/zero", dir_ / "669");
+    const fs::path good = dir_ / "good.bmp";
+    std::ofstream(good, std::ios::binary).write(reinterpret_cast<const char*>(palette8File().data()),
+                                                 static_cast<std::streamsize>(palette8File().size()));
+    fs::create_symlink(good, dir_ / "670");
+
+    const int wrong = inChildWithin(std::chrono::seconds(20), [&] {
+        int failures = 0;
+        for (const char* name : {"666", "668", "669"}) {
+            SetLastError(0);
+            const HANDLE bmp = LoadImageA(NULL, (dir_ / name).c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
+            if (bmp || GetLastError() != static_cast<DWORD>(ERROR_FILE_NOT_FOUND)) ++failures;
+        }
+        // A link to a regular file is read as the file.
+        if (!shows(static_cast<HBITMAP>(LoadImageA(NULL, (dir_ / "670").c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE)),
+                   toPicture(palettePicture())))
+            ++failures;
+        return failures;
+    });
+    EXPECT_EQ(wrong, 0) << "-1: the child hung or crashed; otherwise the number of wrong loads";
 }
 
 TEST_F(BitmapFiles, RefusesTruncatedFiles) {
