@@ -341,21 +341,18 @@ TEST_F(BitmapFiles, WidensFiveAndSixBitChannelsByRepeatingTheirBits) {
 // as a display bitmap), and a file beyond it is refused before anything is
 // allocated for its pixels.
 TEST_F(BitmapFiles, KeepsWhatAFileDecodesIntoWithinTheBudget) {
-    auto blank = [](int w, int h) {
-        return makeBmp({w, h, 8, kBiRle8, 40, std::vector<Rgb>(256, Rgb{9, 8, 7}), {}, {0, 1}});
-    };
-    const Bytes tiny = blank(16384, 4096);
+    const Bytes tiny = blankRle8File(16384, 4096);
     EXPECT_EQ(tiny.size(), 1080u);
     EXPECT_TRUE(refused(tiny));
-    EXPECT_TRUE(refused(blank(2049, 2048)));
-    EXPECT_TRUE(refused(blank(4194305, 1)));
+    EXPECT_TRUE(refused(blankRle8File(2049, 2048)));
+    EXPECT_TRUE(refused(blankRle8File(16384, 257)));
 
     // At the limit the file loads, and no full-size copy is made on the way:
     // the peak is the final bitmap and SDL's one byte a pixel, 5 bytes a
     // pixel in all. Seven is generous (the sanitizers' shadow memory
     // included) and below the 9 of a 32-bit intermediate.
     constexpr int kSide = 2048;
-    const Bytes atLimit = blank(kSide, kSide);
+    const Bytes atLimit = blankRle8File(kSide, kSide);
     const int result = inChildWithin(std::chrono::seconds(60), [&] {
         auto statusField = [](const char* key) -> long {
             std::ifstream status("/proc/self/status");
