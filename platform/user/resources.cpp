@@ -4,15 +4,22 @@
 //
 // Bitmaps are decoded by SDL2's BMP reader, but never from bytes as they came:
 // every header field is checked against sane limits first, RLE streams are
-// walked to prove that no run leaves the image, and SDL is then given a
-// rebuilt file with a plain 40-byte header and a full palette, so that it only
-// ever sees well-formed input.
+// walked to prove that no run leaves the image, and SDL is then given rebuilt
+// headers (a plain 40-byte one and a full palette) followed by the image's own
+// pixel bytes, so that it only ever sees well-formed input. SDL's surface is
+// copied straight into the final bitmap's rows, widening 5- and 6-bit
+// channels as Win32 does.
 #include "user/resources.h"
 
 #include <SDL.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <bit>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -20,6 +27,7 @@
 #include <mutex>
 #include <optional>
 
+#include "gdi/objects.h"
 #include "kernel/process.h"
 
 // The compiled resource script, defined by the object that
@@ -78,9 +86,15 @@ constexpr DWORD kBiRle8 = 1;
 constexpr DWORD kBiRle4 = 2;
 constexpr DWORD kBiBitfields = 3;
 
+// What one bitmap may cost. The scene's largest image is 640 x 480; 2^22
+// pixels (2048 x 2048, 16 MB as a display bitmap) leave room for far bigger
+// pictures while keeping a whole scene of images at the limit, with their
+// mirrors, well inside what a screensaver may take. The largest image inside
+// the limit, uncompressed at 32 bits per pixel, is 16 MB of file; twice that
+// is the most read of a file.
 constexpr std::int64_t kMaxSide = 16384;
-constexpr std::int64_t kMaxPixels = std::int64_t{1} << 26;
-constexpr std::size_t kMaxFileBytes = std::size_t{64} << 20;
+constexpr std::int64_t kMaxPixels = std::int64_t{1} << 22;
+constexpr std::size_t kMaxFileBytes = std::size_t{32} << 20;
 
 constexpr std::size_t kFileHeaderSize = 14;
 constexpr std::uint32_t kInfoHeaderSize = 40;
@@ -270,20 +284,20 @@ std::optional<std::span<const std::uint8_t>> usedPixels(const DibHeader& h, std:
     return pixels.first(static_cast<std::size_t>(total));
 }
 
-// The image as a .bmp file in the one form handed to SDL: a 40-byte header,
-// the masks after it for bitfields, a colour table with an entry for every
-// possible index (unused ones black, so no index can fall outside it), then
-// the pixels.
-std::vector<std::uint8_t> canonicalBmp(const DibHeader& h, std::span<const std::uint8_t> colourTable,
-                                       std::span<const std::uint8_t> pixels) {
+// The headers of the image as a .bmp file in the one form handed to SDL: a
+// 40-byte header, the masks after it for bitfields, then a colour table with
+// an entry for every possible index (unused ones black, so no index can fall
+// outside it). The `pixelBytes` pixel bytes follow them in the stream.
+std::vector<std::uint8_t> canonicalHeaders(const DibHeader& h, std::span<const std::uint8_t> colourTable,
+                                           std::size_t pixelBytes) {
     const std::uint32_t maskBytes = h.compression == kBiBitfields ? 12 : 0;
     const std::uint32_t paletteEntries = h.bpp <= 8 ? 1u << h.bpp : 0;
     const std::size_t offBits = kFileHeaderSize + kInfoHeaderSize + maskBytes + 4 * paletteEntries;
-    std::vector<std::uint8_t> out(offBits + pixels.size());
+    std::vector<std::uint8_t> out(offBits);
     std::uint8_t* p = out.data();
     p[0] = 'B';
     p[1] = 'M';
-    putLe32(p + 2, static_cast<std::uint32_t>(out.size()));
+    putLe32(p + 2, static_cast<std::uint32_t>(offBits + pixelBytes));
     putLe32(p + 10, static_cast<std::uint32_t>(offBits));
     std::uint8_t* info = p + kFileHeaderSize;
     putLe32(info, kInfoHeaderSize);
@@ -292,7 +306,7 @@ std::vector<std::uint8_t> canonicalBmp(const DibHeader& h, std::span<const std::
     putLe16(info + 12, 1);
     putLe16(info + 14, static_cast<std::uint32_t>(h.bpp));
     putLe32(info + 16, h.compression);
-    putLe32(info + 20, static_cast<std::uint32_t>(pixels.size()));
+    putLe32(info + 20, static_cast<std::uint32_t>(pixelBytes));
     putLe32(info + 32, paletteEntries);
     std::uint8_t* table = info + kInfoHeaderSize;
     for (std::uint32_t i = 0; i < maskBytes / 4; ++i) putLe32(table + 4 * i, h.masks[i]);
@@ -301,53 +315,170 @@ std::vector<std::uint8_t> canonicalBmp(const DibHeader& h, std::span<const std::
         for (std::uint32_t i = 0; i < h.colours; ++i)
             std::memcpy(table + 4 * i, colourTable.data() + std::size_t{i} * h.colourSize, 3);
     }
-    if (!pixels.empty()) std::memcpy(p + offBits, pixels.data(), pixels.size());
     return out;
 }
+
+// What SDL reads the image from: the rebuilt headers, then the pixel bytes
+// where they lie in the caller's data, so they are never copied to sit
+// behind the headers.
+struct TwoPartStream {
+    std::span<const std::uint8_t> head, pixels;
+    std::size_t pos = 0;
+
+    std::size_t size() const { return head.size() + pixels.size(); }
+    static TwoPartStream& of(SDL_RWops* rw) { return *static_cast<TwoPartStream*>(rw->hidden.unknown.data1); }
+
+    static Sint64 sizeOf(SDL_RWops* rw) { return static_cast<Sint64>(of(rw).size()); }
+    static Sint64 seek(SDL_RWops* rw, Sint64 offset, int whence) {
+        TwoPartStream& s = of(rw);
+        const Sint64 base = whence == RW_SEEK_SET ? 0 : whence == RW_SEEK_CUR ? static_cast<Sint64>(s.pos) : static_cast<Sint64>(s.size());
+        if (offset < -base || offset > static_cast<Sint64>(s.size()) - base) return SDL_SetError("seek outside the image");
+        s.pos = static_cast<std::size_t>(base + offset);
+        return static_cast<Sint64>(s.pos);
+    }
+    static std::size_t read(SDL_RWops* rw, void* out, std::size_t size, std::size_t count) {
+        TwoPartStream& s = of(rw);
+        if (size == 0) return 0;
+        const std::size_t whole = std::min(count, (s.size() - s.pos) / size);
+        auto* to = static_cast<std::uint8_t*>(out);
+        for (std::size_t left = whole * size; left > 0;) {
+            const bool inHead = s.pos < s.head.size();
+            const std::span<const std::uint8_t> part =
+                inHead ? s.head.subspan(s.pos) : s.pixels.subspan(s.pos - s.head.size());
+            const std::size_t n = std::min(left, part.size());
+            std::memcpy(to, part.data(), n);
+            to += n;
+            s.pos += n;
+            left -= n;
+        }
+        return whole;
+    }
+    static std::size_t write(SDL_RWops*, const void*, std::size_t, std::size_t) { return 0; }
+    static int close(SDL_RWops* rw) {
+        SDL_FreeRW(rw);
+        return 0;
+    }
+};
 
 struct SurfaceDeleter {
     void operator()(SDL_Surface* s) const { SDL_FreeSurface(s); }
 };
 using SurfacePtr = std::unique_ptr<SDL_Surface, SurfaceDeleter>;
 
-// Decodes a checked image with SDL and makes the display bitmap from it.
-HBITMAP decode(const DibHeader& h, std::span<const std::uint8_t> colourTable, std::span<const std::uint8_t> pixels) {
-    const std::vector<std::uint8_t> bmp = canonicalBmp(h, colourTable, pixels);
-    if (bmp.size() > static_cast<std::size_t>(INT32_MAX)) {  // SDL's memory streams take an int size
-        SetLastError(ERROR_INVALID_DATA);
-        return nullptr;
+// One colour channel of a direct-colour pixel: where its bits are and what
+// each value becomes in 8 bits. As in Win32, a narrower channel is widened by
+// repeating its bits (5-bit v becomes v << 3 | v >> 2, 6-bit v << 2 | v >> 4),
+// so that full scale stays full scale; a wider one keeps its top 8 bits.
+class Channel {
+public:
+    explicit Channel(std::uint32_t fieldMask) {
+        const int bits = std::popcount(fieldMask);
+        const int kept = std::min(bits, 8);
+        shift_ = static_cast<unsigned>(std::countr_zero(fieldMask) + bits - kept);
+        mask_ = (1u << kept) - 1;
+        for (std::uint32_t v = 0; v <= mask_; ++v) {
+            std::uint32_t repeated = 0;
+            int filled = 0;
+            for (; filled < 8; filled += kept) repeated = repeated << kept | v;
+            to8_[v] = static_cast<std::uint8_t>(repeated >> (filled - 8));
+        }
     }
-    SDL_RWops* rw = SDL_RWFromConstMem(bmp.data(), static_cast<int>(bmp.size()));
+    std::uint32_t operator()(std::uint32_t pixel) const { return to8_[(pixel >> shift_) & mask_]; }
+
+private:
+    unsigned shift_ = 0;
+    std::uint32_t mask_ = 0;
+    std::array<std::uint8_t, 256> to8_{};
+};
+
+// Direct-colour rows of `Bytes` bytes a pixel into display pixels.
+template <int Bytes>
+void expandRows(const SDL_Surface& from, gdi::Surface& to) {
+    const Channel red(from.format->Rmask), green(from.format->Gmask), blue(from.format->Bmask);
+    for (int y = 0; y < to.height(); ++y) {
+        const auto* in = static_cast<const std::uint8_t*>(from.pixels) + std::size_t(y) * std::size_t(from.pitch);
+        std::uint32_t* out = to.rgbRow(y);
+        for (int x = 0; x < to.width(); ++x, in += Bytes) {
+            std::uint32_t pixel = 0;
+            if constexpr (Bytes == 3)
+                pixel = std::uint32_t{in[0]} | std::uint32_t{in[1]} << 8 | std::uint32_t{in[2]} << 16;
+            else if constexpr (Bytes == 2) {
+                std::uint16_t word;
+                std::memcpy(&word, in, 2);
+                pixel = word;
+            } else
+                std::memcpy(&pixel, in, 4);
+            out[x] = red(pixel) << 16 | green(pixel) << 8 | blue(pixel);
+        }
+    }
+}
+
+// Indexed rows (SDL widens 1 and 4 bits to one byte an index) into display
+// pixels through the palette.
+void paletteRows(const SDL_Surface& from, gdi::Surface& to) {
+    std::array<std::uint32_t, 256> colours{};
+    const SDL_Palette& palette = *from.format->palette;
+    for (int i = 0; i < std::min(palette.ncolors, 256); ++i) {
+        const SDL_Color c = palette.colors[i];
+        colours[static_cast<std::size_t>(i)] = std::uint32_t{c.r} << 16 | std::uint32_t{c.g} << 8 | c.b;
+    }
+    for (int y = 0; y < to.height(); ++y) {
+        const auto* in = static_cast<const std::uint8_t*>(from.pixels) + std::size_t(y) * std::size_t(from.pitch);
+        std::uint32_t* out = to.rgbRow(y);
+        for (int x = 0; x < to.width(); ++x) out[x] = colours[in[x]];
+    }
+}
+
+// Copies SDL's decoded surface into a display bitmap of the same size.
+// False when the surface is in a form not expected of SDL's BMP reader.
+bool copyPixels(const SDL_Surface& from, gdi::Surface& to) {
+    const SDL_PixelFormat& f = *from.format;
+    if (from.w != to.width() || from.h != to.height() || from.pitch < from.w * f.BytesPerPixel) return false;
+    if (f.palette) {
+        if (f.BytesPerPixel != 1) return false;
+        paletteRows(from, to);
+        return true;
+    }
+    if (f.Rmask == 0 || f.Gmask == 0 || f.Bmask == 0) return false;
+    switch (f.BytesPerPixel) {
+        case 2: expandRows<2>(from, to); return true;
+        case 3: expandRows<3>(from, to); return true;
+        case 4: expandRows<4>(from, to); return true;
+        default: return false;
+    }
+}
+
+// Decodes a checked image with SDL straight into a new display bitmap.
+HBITMAP decode(const DibHeader& h, std::span<const std::uint8_t> colourTable, std::span<const std::uint8_t> pixels) {
+    const std::vector<std::uint8_t> head = canonicalHeaders(h, colourTable, pixels.size());
+    TwoPartStream stream{head, pixels};
+    SDL_RWops* rw = SDL_AllocRW();
     if (!rw) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
-    SurfacePtr loaded(SDL_LoadBMP_RW(rw, 1));
+    rw->size = TwoPartStream::sizeOf;
+    rw->seek = TwoPartStream::seek;
+    rw->read = TwoPartStream::read;
+    rw->write = TwoPartStream::write;
+    rw->close = TwoPartStream::close;
+    rw->hidden.unknown.data1 = &stream;
+    const SurfacePtr loaded(SDL_LoadBMP_RW(rw, 1));
     if (!loaded) {
         SetLastError(ERROR_INVALID_DATA);
         return nullptr;
     }
-    // BGRA32 is blue, green, red, alpha in memory on every host: the byte
-    // order of a Win32 32-bit display bitmap once alpha is cleared.
-    SurfacePtr bgra(SDL_ConvertSurfaceFormat(loaded.get(), SDL_PIXELFORMAT_BGRA32, 0));
-    loaded.reset();
-    const std::size_t rowBytes = std::size_t{static_cast<std::uint32_t>(h.width)} * 4;
-    if (!bgra || bgra->w != h.width || bgra->h != h.height || bgra->pitch < 0 ||
-        static_cast<std::size_t>(bgra->pitch) < rowBytes) {
+    const HBITMAP bitmap = CreateBitmap(h.width, h.height, 1, 32, nullptr);
+    gdi::Bitmap* target = gdi::findBitmap(bitmap);
+    if (!target) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    if (!copyPixels(*loaded, target->surface)) {
+        DeleteObject(bitmap);
         SetLastError(ERROR_INVALID_DATA);
         return nullptr;
     }
-    // Close up any row padding in place (each row moves down to a lower
-    // address, so none is overwritten before it is moved) and clear the
-    // unused fourth byte of each pixel.
-    auto* base = static_cast<std::uint8_t*>(bgra->pixels);
-    for (int y = 0; y < h.height; ++y) {
-        std::uint8_t* row = base + std::size_t(y) * rowBytes;
-        std::memmove(row, base + std::size_t(y) * static_cast<std::size_t>(bgra->pitch), rowBytes);
-        for (std::size_t x = 3; x < rowBytes; x += 4) row[x] = 0;
-    }
-    const HBITMAP bitmap = CreateBitmap(h.width, h.height, 1, 32, base);
-    if (!bitmap) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return bitmap;
 }
 
@@ -435,14 +566,23 @@ HANDLE loadSharedImage(HINSTANCE instance, LPCSTR name, bool cursor) {
     return &t.images.emplace_back(SharedImage{group, 0});
 }
 
-// Reads a whole regular file of at most kMaxFileBytes.
+// Reads a whole regular file of at most kMaxFileBytes. Anything else in the
+// working directory (a directory, a FIFO, a device, or a link to one) is
+// refused unread. The type is looked at before opening, so no device is
+// opened at all, and again on what was opened, which is opened non-blocking:
+// should a FIFO take the file's place in between, the open returns at once
+// instead of waiting for a writer that never comes.
 std::optional<std::vector<std::uint8_t>> readFile(const char* path) {
-    struct Closer {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
-    std::unique_ptr<std::FILE, Closer> file(std::fopen(path, "rb"));
+    struct Descriptor {
+        int fd = -1;
+        ~Descriptor() {
+            if (fd >= 0) close(fd);
+        }
+    } file;
     struct stat st {};
-    if (!file || fstat(fileno(file.get()), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (stat(path, &st) == 0 && S_ISREG(st.st_mode)) file.fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd = file.fd;
+    if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return std::nullopt;
     }
@@ -451,7 +591,14 @@ std::optional<std::vector<std::uint8_t>> readFile(const char* path) {
         return std::nullopt;
     }
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size));
-    if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = read(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    if (done != bytes.size()) {  // shortened while it was read, or unreadable
         SetLastError(ERROR_INVALID_DATA);
         return std::nullopt;
     }

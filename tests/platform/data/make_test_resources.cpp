@@ -1,5 +1,6 @@
 // Writes the files the test resource script names, and a few more bitmaps
-// in other formats (used as the bitmap fuzzer's seeds), into a folder.
+// in other formats (used as the bitmap fuzzer's seeds, one of them a tiny
+// file at the largest size a file may decode into), into a folder.
 //
 //   make_test_resources <folder>
 #include "test_images.h"
@@ -46,6 +47,7 @@ int main(int argc, char** argv) {
         write(dir, "core8.bmp", makeBmp({pal.w, pal.h, 8, kBiRgb, 12, pal.palette, {}, packIndices(pal, 8)})) &&
         write(dir, "topdown8.bmp",
               makeBmp({pal.w, -pal.h, 8, kBiRgb, 40, pal.palette, {}, packIndices(pal, 8, true)})) &&
-        write(dir, "rgb565.bmp", makeBmp(rgb565)) && write(dir, "v5_32.bmp", makeBmp(v5));
+        write(dir, "rgb565.bmp", makeBmp(rgb565)) && write(dir, "v5_32.bmp", makeBmp(v5)) &&
+        write(dir, "limit_rle8.bmp", blankRle8File(2048, 2048));
     return ok ? 0 : 1;
 }

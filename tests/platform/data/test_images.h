@@ -293,6 +293,12 @@ inline Bytes rgb24File() {
     return makeBmp({p.w, p.h, 24, kBiRgb, 40, {}, {}, packRgb(p, 24)});
 }
 
+// A w x h RLE8 file of 1,080 bytes whatever its size: a stream of a single
+// end-of-bitmap mark, every pixel colour 0 (9, 8, 7).
+inline Bytes blankRle8File(int w, int h) {
+    return makeBmp({w, h, 8, kBiRle8, 40, std::vector<Rgb>(256, Rgb{9, 8, 7}), {}, {0, 1}});
+}
+
 // The bytes of the RCDATA resource: every byte value, zeros included.
 inline Bytes blob() {
     Bytes b;
