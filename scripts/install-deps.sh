@@ -14,6 +14,7 @@ packages=(
   llvm                                 # llvm-rc, the resource compiler
   xvfb xauth xdotool                   # an X server and input for the display tests
   xfonts-base                          # the X fonts SDL draws its message boxes with
+  xscreensaver dbus                    # the screensaver host and session bus of the host tests
   libgtest-dev libbenchmark-dev        # tests and benchmarks
   "$@"
 )

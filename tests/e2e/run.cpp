@@ -10,6 +10,7 @@
 #include <sstream>
 #include <thread>
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -58,6 +59,10 @@ std::string readFile(const std::string& path) {
     return text.str();
 }
 
+std::string errorsPath(const std::string& tracePath) {
+    return (fs::path(tracePath).parent_path() / "stderr.txt").string();
+}
+
 // Starts the program; returns its pid, or -1.
 int spawn(const std::string& program, const std::vector<std::string>& args,
           const std::map<std::string, std::string>& env, const std::string& tracePath) {
@@ -82,9 +87,15 @@ int spawn(const std::string& program, const std::vector<std::string>& args,
     for (auto& s : argStrings) argv.push_back(s.data());
     envp.push_back(nullptr);
     argv.push_back(nullptr);
+    // stderr goes to a file beside the trace.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorsPath(tracePath).c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
     pid_t pid = 0;
-    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0) return -1;
-    return pid;
+    const int failed = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    return failed ? -1 : pid;
 }
 
 Result reap(int pid, const std::string& tracePath, int timeoutMs) {
@@ -108,6 +119,7 @@ Result reap(int pid, const std::string& tracePath, int timeoutMs) {
         }
     }
     result.trace = readFile(tracePath);
+    result.errors = readFile(errorsPath(tracePath));
     return result;
 }
 
@@ -136,6 +148,8 @@ Process::~Process() {
 
 std::string Process::trace() const { return readFile(tracePath_); }
 
+std::string Process::errors() const { return readFile(errorsPath(tracePath_)); }
+
 bool Process::waitForTrace(const std::string& prefix, int timeoutMs) const {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (std::chrono::steady_clock::now() < deadline) {
@@ -151,7 +165,7 @@ Result Process::stop(int signal, int timeoutMs) {
 }
 
 Result Process::wait(int timeoutMs) {
-    if (done_) return {true, -1, trace()};
+    if (done_) return {true, -1, trace(), errors()};
     done_ = true;
     return reap(pid_, tracePath_, timeoutMs);
 }

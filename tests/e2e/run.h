@@ -13,6 +13,7 @@ struct Result {
     bool finished = false;  // false: killed at the time limit
     int status = -1;        // exit status when finished
     std::string trace;      // the POMRIVEL_TRACE file's contents
+    std::string errors;     // what it wrote to stderr
 };
 
 // Runs `program` with `args`, the variables in `env` added to the test's own
@@ -33,6 +34,9 @@ public:
 
     // The trace so far.
     std::string trace() const;
+    // What it wrote to stderr so far.
+    std::string errors() const;
+    int pid() const { return pid_; }
     // Waits until the trace has a line beginning with `prefix`.
     bool waitForTrace(const std::string& prefix, int timeoutMs = 10000) const;
     // Sends a signal and waits for the exit (killing it at the time limit).

@@ -39,10 +39,13 @@ Xvfb::Xvfb(const std::string& screen) : owner_(getpid()) {
     if (!number.empty()) display_ = ":" + number;
 }
 
-Xvfb::~Xvfb() {
+Xvfb::~Xvfb() { stop(); }
+
+void Xvfb::stop() {
     if (pid_ > 0 && getpid() == owner_) {
         kill(pid_, SIGTERM);
         waitpid(pid_, nullptr, 0);
+        pid_ = -1;
     }
 }
 

@@ -15,6 +15,8 @@ public:
     Xvfb& operator=(const Xvfb&) = delete;
 
     const std::string& display() const { return display_; }
+    // Ends the server now, as a crash or a closed session would.
+    void stop();
 
 private:
     int pid_ = -1;
