@@ -498,7 +498,9 @@ public:
     bool pollEvent(platform::backend::Event&) override { return false; }
     POINT cursorPosition() override { return {}; }
     void setCursorVisible(bool) override {}
-    int messageBox(platform::backend::WindowId, const std::string&, const std::string&, UINT) override { return IDOK; }
+    std::optional<int> messageBox(platform::backend::WindowId, const std::string&, const std::string&, UINT) override {
+        return IDOK;
+    }
     std::uint64_t uptimeMilliseconds() override { return uptime; }
     SYSTEMTIME localTime() override { return now; }
 };
