@@ -47,7 +47,8 @@ Xvfb::~Xvfb() {
 }
 
 int onDisplay(const std::string& display, const std::string& command) {
-    const std::string line = "DISPLAY=" + display + " " + command;
+    // Exported, so every command of the line talks to this display.
+    const std::string line = "export DISPLAY='" + display + "'; " + command;
     const int status = std::system(line.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

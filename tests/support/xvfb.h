@@ -21,7 +21,8 @@ private:
     std::string display_;
 };
 
-// Runs a command line through the shell with DISPLAY set; its exit status.
+// Runs a command line through the shell with DISPLAY set for every command
+// of it; its exit status.
 int onDisplay(const std::string& display, const std::string& command);
 
 }  // namespace test_support
