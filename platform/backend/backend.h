@@ -98,9 +98,12 @@ public:
     virtual void setCursorVisible(bool visible) = 0;
 
     // ---- Message boxes ----
-    // A modal box over `owner` (0: none) with the buttons and icon of a
-    // MB_* style; returns the ID* of the button chosen.
-    virtual int messageBox(WindowId owner, const std::string& text, const std::string& caption, UINT style) = 0;
+    // A modal box of the backend's own over `owner` (0: none) with the
+    // buttons and icon of a MB_* style; returns the ID* of the button chosen.
+    // std::nullopt: the backend has no box of its own, and the layer shows
+    // the box as a window of its own on this backend.
+    virtual std::optional<int> messageBox(WindowId owner, const std::string& text, const std::string& caption,
+                                          UINT style) = 0;
 
     // ---- Time ----
     // Milliseconds since the system started, not wrapped to 32 bits.

@@ -40,7 +40,7 @@ public:
 
     // Nobody can see a box: its text goes where a person running the
     // program from a terminal reads it.
-    int messageBox(WindowId, const std::string& text, const std::string& caption, UINT style) override {
+    std::optional<int> messageBox(WindowId, const std::string& text, const std::string& caption, UINT style) override {
         std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
         return defaultBoxButton(style);
     }

@@ -2,6 +2,7 @@
 // window; its controls are child windows that the dialog draws itself in a
 // plain 3D style, through the layer's own GDI.
 #include "backend/trace.h"
+#include "user/paint3d.h"
 #include "user/resfile.h"
 #include "user/window.h"
 
@@ -12,10 +13,6 @@ using namespace platform::user;
 
 namespace {
 
-constexpr COLORREF kFace = RGB(212, 208, 200);
-constexpr COLORREF kShadow = RGB(128, 128, 128);
-constexpr COLORREF kDarkShadow = RGB(64, 64, 64);
-constexpr COLORREF kHighlight = RGB(255, 255, 255);
 constexpr DWORD kDateTimeTimeFormat = 0x0009;  // DTS_TIMEFORMAT
 constexpr UINT kButtonTypeMask = 0x000F;
 constexpr UINT kPushButton = 0x0, kDefPushButton = 0x1, kCheckBox = 0x2, kAutoCheckBox = 0x3, kGroupBox = 0x7;
@@ -55,45 +52,6 @@ HFONT dialogFont(const DialogTemplate& t) {
     const int height = -(points * 96 + 36) / 72;
     return CreateFontA(height, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, 0, 0, DEFAULT_QUALITY,
                        VARIABLE_PITCH | FF_SWISS, t.font.empty() ? "MS Sans Serif" : t.font.c_str());
-}
-
-void fill(HDC dc, int l, int t, int r, int b, COLORREF color) {
-    HBRUSH brush = CreateSolidBrush(color);
-    SelectObject(dc, brush);
-    SelectObject(dc, GetStockObject(NULL_PEN));
-    Rectangle(dc, l, t, r + 1, b + 1);  // a null pen fills one pixel short
-    SelectObject(dc, GetStockObject(WHITE_BRUSH));
-    DeleteObject(brush);
-}
-
-// A 3D edge: light on the top and left, dark on the bottom and right, or the
-// other way round for a sunken edge.
-void edge(HDC dc, RECT r, bool sunken) {
-    const COLORREF outerLight = sunken ? kShadow : kHighlight, outerDark = sunken ? kHighlight : kDarkShadow;
-    const COLORREF innerDark = sunken ? kDarkShadow : kShadow;
-    fill(dc, r.left, r.top, r.right, r.top + 1, outerLight);
-    fill(dc, r.left, r.top, r.left + 1, r.bottom, outerLight);
-    fill(dc, r.left, r.bottom - 1, r.right, r.bottom, outerDark);
-    fill(dc, r.right - 1, r.top, r.right, r.bottom, outerDark);
-    if (sunken) {
-        fill(dc, r.left + 1, r.top + 1, r.right - 1, r.top + 2, innerDark);
-        fill(dc, r.left + 1, r.top + 1, r.left + 2, r.bottom - 1, innerDark);
-    } else {
-        fill(dc, r.left + 1, r.bottom - 2, r.right - 1, r.bottom - 1, innerDark);
-        fill(dc, r.right - 2, r.top + 1, r.right - 1, r.bottom - 1, innerDark);
-    }
-}
-
-SIZE textSize(HDC dc, const std::string& s) {
-    SIZE size{};
-    GetTextExtentPoint32A(dc, s.c_str(), static_cast<int>(s.size()), &size);
-    return size;
-}
-
-void text(HDC dc, int x, int y, const std::string& s, bool opaque = false) {
-    SetBkMode(dc, opaque ? OPAQUE : TRANSPARENT);
-    SetBkColor(dc, kFace);
-    TextOutA(dc, x, y, s.c_str(), static_cast<int>(s.size()));
 }
 
 // Button and static texts mark their mnemonic with '&'; it is not shown.
@@ -141,10 +99,7 @@ void paintControl(HDC dc, const Window& w) {
         }
         case kPushButton:
         case kDefPushButton:
-        default:
-            edge(dc, r, false);
-            if (!label.empty()) text(dc, (r.left + r.right - extent.cx) / 2, middle, label);
-            return;
+        default: pushButton(dc, r, label); return;
         }
     }
     if (c.className == "SYSDATETIMEPICK32") {

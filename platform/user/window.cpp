@@ -53,7 +53,13 @@ void setVisible(Window& w, bool visible) {
         if (visible) presentFrame(w);
     }
     if (visible && w.isTopLevel()) state().active = w.handle;
-    if (!visible && state().active == w.handle) state().active = nullptr;
+    if (!visible && state().active == w.handle) {
+        // The keyboard goes back to the owner, as Windows activates it when
+        // an owned window (a message box, say) goes away.
+        const Window* owner = findWindow(w.owner);
+        const bool ownerTakesOver = owner && owner->visible && owner->enabled && !owner->destroying;
+        state().active = ownerTakesOver ? owner->handle : nullptr;
+    }
 }
 
 }  // namespace

@@ -550,7 +550,9 @@ public:
     void idle() override {}
     POINT cursorPosition() override { return {}; }
     void setCursorVisible(bool) override {}
-    int messageBox(platform::backend::WindowId, const std::string&, const std::string&, UINT) override { return IDOK; }
+    std::optional<int> messageBox(platform::backend::WindowId, const std::string&, const std::string&, UINT) override {
+        return IDOK;
+    }
     std::uint64_t uptimeMilliseconds() override { return uptime; }
     SYSTEMTIME localTime() override { return now; }
 };

@@ -239,7 +239,8 @@ bool HeadlessBackend::pollEvent(Event& event) {
 
 // ---- Message boxes ----
 
-int HeadlessBackend::messageBox(WindowId owner, const std::string& text, const std::string& caption, UINT style) {
+std::optional<int> HeadlessBackend::messageBox(WindowId owner, const std::string& text, const std::string& caption,
+                                               UINT style) {
     const std::vector<BoxButton> buttons = boxButtons(style);
     int answer = buttons.front().id;
     for (const BoxButton& b : buttons)

@@ -167,7 +167,8 @@ public:
     POINT cursorPosition() override { return cursor_; }
     void setCursorVisible(bool visible) override { cursorVisible_ = visible; }
 
-    int messageBox(WindowId owner, const std::string& text, const std::string& caption, UINT style) override;
+    std::optional<int> messageBox(WindowId owner, const std::string& text, const std::string& caption,
+                                  UINT style) override;
 
     std::uint64_t uptimeMilliseconds() override { return now_; }
     SYSTEMTIME localTime() override;

@@ -150,7 +150,7 @@ POINT SdlHostedBackend::cursorPosition() {
     return POINT{s.cx / 2, s.cy / 2};
 }
 
-int SdlHostedBackend::messageBox(WindowId, const std::string& text, const std::string& caption, UINT style) {
+std::optional<int> SdlHostedBackend::messageBox(WindowId, const std::string& text, const std::string& caption, UINT style) {
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
     return defaultBoxButton(style);
 }

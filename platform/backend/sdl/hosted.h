@@ -51,7 +51,7 @@ public:
     POINT cursorPosition() override;
     void setCursorVisible(bool) override {}
 
-    int messageBox(WindowId owner, const std::string& text, const std::string& caption, UINT style) override;
+    std::optional<int> messageBox(WindowId owner, const std::string& text, const std::string& caption, UINT style) override;
 
     std::uint64_t uptimeMilliseconds() override;
     SYSTEMTIME localTime() override;

@@ -469,44 +469,8 @@ void SdlBackend::setCursorVisible(bool visible) {
 
 // ---- Message boxes ----
 
-int SdlBackend::messageBox(WindowId owner, const std::string& text, const std::string& caption, UINT style) {
-    const std::vector<BoxButton> buttons = boxButtons(style);
-    // MB_DEFBUTTON1..4 in bits 8-11 choose the button Return presses.
-    const std::size_t defaultButton = std::min<std::size_t>((style >> 8) & 0xF, buttons.size() - 1);
-    // Escape presses Cancel, or the single OK of an MB_OK box, as on
-    // Windows; a Yes/No box cannot be escaped.
-    int escapeId = 0;
-    for (const BoxButton& b : buttons)
-        if (b.id == IDCANCEL) escapeId = IDCANCEL;
-    if (buttons.size() == 1) escapeId = buttons.front().id;
-
-    std::vector<SDL_MessageBoxButtonData> data;
-    for (std::size_t i = 0; i < buttons.size(); ++i) {
-        Uint32 flags = 0;
-        if (i == defaultButton) flags |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
-        if (buttons[i].id == escapeId) flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
-        data.push_back(SDL_MessageBoxButtonData{flags, buttons[i].id, buttons[i].label});
-    }
-    Uint32 flags = SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT;
-    switch (style & 0xF0) {
-        case MB_ICONHAND: flags |= SDL_MESSAGEBOX_ERROR; break;
-        case MB_ICONEXCLAMATION: flags |= SDL_MESSAGEBOX_WARNING; break;
-        case MB_ICONASTERISK:
-        case MB_ICONQUESTION: flags |= SDL_MESSAGEBOX_INFORMATION; break;
-        default: break;
-    }
-    const SDL_MessageBoxData box{
-        flags, sdlWindow(owner), caption.c_str(), text.c_str(), static_cast<int>(data.size()), data.data(), nullptr};
-    int chosen = -1;
-    if (SDL_ShowMessageBox(&box, &chosen) != 0) {
-        // Nobody saw it; keep the message on the terminal at least.
-        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
-        return 0;
-    }
-    // Closed without a button: what Escape would have answered, else the
-    // last (most cautious) button.
-    if (chosen < 0) return escapeId ? escapeId : buttons.back().id;
-    return chosen;
+std::optional<int> SdlBackend::messageBox(WindowId, const std::string&, const std::string&, UINT) {
+    return std::nullopt;
 }
 
 // ---- Time ----

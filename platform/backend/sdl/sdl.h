@@ -47,7 +47,11 @@ public:
     POINT cursorPosition() override;
     void setCursorVisible(bool visible) override;
 
-    int messageBox(WindowId owner, const std::string& text, const std::string& caption, UINT style) override;
+    // None of its own: the layer draws the box as a window. (SDL's X11 box
+    // runs in a forked child, which could outlive the process and keep its
+    // files open.)
+    std::optional<int> messageBox(WindowId owner, const std::string& text, const std::string& caption,
+                                  UINT style) override;
 
     std::uint64_t uptimeMilliseconds() override;
     SYSTEMTIME localTime() override;
