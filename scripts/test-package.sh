@@ -107,7 +107,16 @@ check_install() {
   env -u DISPLAY -u WAYLAND_DISPLAY POMRIVEL_BACKEND=headless timeout 60 /usr/bin/pomrivel --help ||
     { echo "pomrivel --help failed"; return 1; }
   # The installed capture tool runs the installed saver beside it.
-  same_frames /usr/bin/pomrivel-capture "$work/installed-frames"
+  same_frames /usr/bin/pomrivel-capture "$work/installed-frames" || return 1
+  # The installed hack under the real XScreenSaver daemon and in a preview
+  # window, with the end-to-end tests of the build scripts/test.sh made.
+  if [ -x build/tests/e2e_tests ]; then
+    POMRIVEL_PROGRAM=/usr/libexec/xscreensaver/pomrivel \
+      build/tests/e2e_tests --gtest_filter='XScreenSaver.*:PreviewWindow.*' --gtest_brief=1 ||
+      { echo "the installed hack failed its host tests"; return 1; }
+  else
+    echo "note: no build/tests/e2e_tests (run scripts/test.sh first) to try the installed hack with"
+  fi
 }
 
 check_purge() {

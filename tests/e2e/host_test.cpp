@@ -38,6 +38,13 @@ namespace {
 namespace fs = std::filesystem;
 using test_support::Image;
 
+// The saver under test: the build's, or another copy of it named by
+// POMRIVEL_PROGRAM (the package checks run these tests on the installed hack).
+std::string saverProgram() {
+    const char* other = std::getenv("POMRIVEL_PROGRAM");
+    return other && *other ? other : POMRIVEL;
+}
+
 // A running preview_host, spoken to through its standard input and output.
 class PreviewHost {
 public:
@@ -159,8 +166,8 @@ TEST(PreviewWindow, TheHackDrawsTheSceneIntoItFollowsItsSizeAndEndsWhenItGoes) {
     PreviewHost host(x.display(), "320x240");
     ASSERT_FALSE(host.window().empty());
 
-    e2e::Process saver(POMRIVEL, {"--window-id", host.window()}, onX(x));
-    ASSERT_TRUE(saver.waitForTrace("caption \"Frames Per Second: 4")) << saver.trace() << saver.errors();
+    e2e::Process saver(saverProgram(), {"--window-id", host.window()}, onX(x));
+    ASSERT_TRUE(saver.waitForFrames()) << saver.trace() << saver.errors();
     EXPECT_EQ(topLevelNames(x.display()).size(), windowsBefore + 1) << "no window of the saver's own";
 
     // The scene fills the 4:3 window and moves.
@@ -201,10 +208,10 @@ TEST(PreviewWindow, TwoCopiesInTwoWindowsBothDrawAndASecondOneForTheSameWindowSt
     env["XDG_RUNTIME_DIR"] = e2e::freshDir("shared-runtime");
     chmod(env["XDG_RUNTIME_DIR"].c_str(), 0700);
 
-    e2e::Process a(POMRIVEL, {"--root", "--window-id", left.window()}, env);
-    e2e::Process b(POMRIVEL, {"-window-id", right.window(), "-fps"}, env);
-    ASSERT_TRUE(a.waitForTrace("caption \"Frames Per Second: 4")) << a.trace() << a.errors();
-    ASSERT_TRUE(b.waitForTrace("caption \"Frames Per Second: 4")) << b.trace() << b.errors();
+    e2e::Process a(saverProgram(), {"--root", "--window-id", left.window()}, env);
+    e2e::Process b(saverProgram(), {"-window-id", right.window(), "-fps"}, env);
+    ASSERT_TRUE(a.waitForFrames()) << a.trace() << a.errors();
+    ASSERT_TRUE(b.waitForFrames()) << b.trace() << b.errors();
     const Image without = left.snap(), withRate = right.snap();
     EXPECT_LT(greyShare(without), 0.01);
     EXPECT_LT(greyShare(withRate), 0.01);
@@ -225,7 +232,7 @@ TEST(PreviewWindow, TwoCopiesInTwoWindowsBothDrawAndASecondOneForTheSameWindowSt
     EXPECT_GT(letters(withRate), 100);
     EXPECT_FALSE(boxTop(without)) << "and only with -fps";
 
-    const e2e::Result again = e2e::run(POMRIVEL, {"--window-id", left.window()}, env, 5000);
+    const e2e::Result again = e2e::run(saverProgram(), {"--window-id", left.window()}, env, 5000);
     ASSERT_TRUE(again.finished);
     EXPECT_EQ(again.status, 0);
     EXPECT_NE(again.trace.find("mutex exists"), std::string::npos) << again.trace;
@@ -238,18 +245,18 @@ TEST(PreviewWindow, TwoCopiesInTwoWindowsBothDrawAndASecondOneForTheSameWindowSt
 TEST(HostOptions, AWrongWindowOrValueIsAClearMessageAndTheHelpAndVersionAnswer) {
     test_support::Xvfb x;
     NEEDS_X(x);
-    e2e::Result r = e2e::run(POMRIVEL, {"--window-id", "0x7fffff01"}, onX(x), 5000);
+    e2e::Result r = e2e::run(saverProgram(), {"--window-id", "0x7fffff01"}, onX(x), 5000);
     ASSERT_TRUE(r.finished);
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.errors.find("no window 0x7fffff01"), std::string::npos) << r.errors;
 
-    r = e2e::run(POMRIVEL, {"--window-id", "twelve"}, onX(x), 5000);
+    r = e2e::run(saverProgram(), {"--window-id", "twelve"}, onX(x), 5000);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.errors.find("\"twelve\" is not a window id"), std::string::npos) << r.errors;
 
-    r = e2e::run(POMRIVEL, {"--help"}, onX(x), 5000);
+    r = e2e::run(saverProgram(), {"--help"}, onX(x), 5000);
     EXPECT_EQ(r.status, 0);
-    r = e2e::run(POMRIVEL, {"--version"}, onX(x), 5000);
+    r = e2e::run(saverProgram(), {"--version"}, onX(x), 5000);
     EXPECT_EQ(r.status, 0);
 }
 
@@ -294,7 +301,7 @@ TEST(XScreenSaver, RunsTheHackOnceInItsWindowAndStopsItOnDeactivation) {
         std::ofstream config(home + "/.xscreensaver");
         config << "mode: one\nselected: 0\nsplash: False\nlock: False\nfade: False\nunfade: False\n"
                << "timeout: 1:00:00\ndpmsEnabled: False\n"
-               << "programs: POMRIVEL_TRACE=" << trace << " " << POMRIVEL << " --root\n";
+               << "programs: POMRIVEL_TRACE=" << trace << " " << saverProgram() << " --root\n";
     }
     std::ofstream(trace).close();
     if (geteuid() == 0) {
@@ -308,7 +315,7 @@ TEST(XScreenSaver, RunsTheHackOnceInItsWindowAndStopsItOnDeactivation) {
                         10000))
         << readAll(home + "/daemon.log");
     ASSERT_EQ(asDaemonUser(home, x.display(), "xscreensaver-command -activate >/dev/null"), 0);
-    ASSERT_TRUE(waitFor([&] { return readAll(trace).find("caption \"Frames Per Second: 4") != std::string::npos; },
+    ASSERT_TRUE(waitFor([&] { return e2e::traceLines(readAll(trace), "caption ").size() >= 2; },
                         10000))
         << readAll(trace) << readAll(home + "/daemon.log");
 
@@ -369,13 +376,13 @@ TEST(SessionBus, TheSaverNeverAsksToInhibitTheScreensaver) {
     const std::string script = "export DISPLAY='" + x.display() + "'; dbus-monitor --session type=method_call >'" +
                                calls + "' 2>&1 & m=\\$!; sleep 0.5; dbus-send --session --print-reply "
                                "--dest=org.freedesktop.DBus / org.freedesktop.DBus.GetId >/dev/null; "
-                               "POMRIVEL_TRACE='" + trace + "' POMRIVEL_BACKEND=sdl timeout -s TERM 3 '" + POMRIVEL +
+                               "POMRIVEL_TRACE='" + trace + "' POMRIVEL_BACKEND=sdl timeout -s TERM 3 '" + saverProgram() +
                                "' /s; sleep 0.3; kill \\$m";
     const std::string line = "dbus-run-session -- sh -c \"" + script + "\"";
     ASSERT_EQ(std::system(line.c_str()) == -1, false);
     const std::string seen = readAll(calls);
     ASSERT_NE(seen.find("GetId"), std::string::npos) << "the monitor saw no calls at all:\n" << seen;
-    ASSERT_NE(readAll(trace).find("caption \"Frames Per Second: 4"), std::string::npos) << readAll(trace);
+    ASSERT_GE(e2e::traceLines(readAll(trace), "caption ").size(), 2u) << readAll(trace);
     EXPECT_EQ(seen.find("Inhibit"), std::string::npos) << seen;
     EXPECT_EQ(seen.find("SimulateUserActivity"), std::string::npos) << seen;
 }

@@ -150,10 +150,10 @@ std::string Process::trace() const { return readFile(tracePath_); }
 
 std::string Process::errors() const { return readFile(errorsPath(tracePath_)); }
 
-bool Process::waitForTrace(const std::string& prefix, int timeoutMs) const {
+bool Process::waitForTrace(const std::string& prefix, int timeoutMs, std::size_t count) const {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (std::chrono::steady_clock::now() < deadline) {
-        if (!traceLines(trace(), prefix).empty()) return true;
+        if (traceLines(trace(), prefix).size() >= count) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return false;

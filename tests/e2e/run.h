@@ -37,8 +37,11 @@ public:
     // What it wrote to stderr so far.
     std::string errors() const;
     int pid() const { return pid_; }
-    // Waits until the trace has a line beginning with `prefix`.
-    bool waitForTrace(const std::string& prefix, int timeoutMs = 10000) const;
+    // Waits until the trace has `count` lines beginning with `prefix`.
+    bool waitForTrace(const std::string& prefix, int timeoutMs = 10000, std::size_t count = 1) const;
+    // Waits until frames are being shown: the caption has counted a second
+    // of them.
+    bool waitForFrames(int timeoutMs = 10000) const { return waitForTrace("caption \"Frames Per Second:", timeoutMs, 2); }
     // Sends a signal and waits for the exit (killing it at the time limit).
     Result stop(int signal, int timeoutMs = 10000);
     // Waits for the exit.

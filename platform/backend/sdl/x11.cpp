@@ -104,16 +104,16 @@ namespace {
 
 unsigned long gHostWindow = 0;
 volatile bool gHostFailed = false;
-XErrorHandler gPreviousHandler = nullptr;
 
-// Errors about the host's window mean it is gone (drawing into a destroyed
-// window fails); any other error goes where it went before.
-int onError(Display* display, XErrorEvent* error) {
-    if (gHostWindow != 0 && error->resourceid == gHostWindow) {
-        gHostFailed = true;
-        return 0;
-    }
-    return gPreviousHandler ? gPreviousHandler(display, error) : 0;
+// A hack's window is the host's to take away at any moment, and what the
+// backend then does with it fails: SDL asks about its parent, draws into
+// it, frees what it made for it. None of that is a reason for Xlib to end
+// the process (its default handler would, skipping the orderly stop), so
+// while a host's window is watched every X error only makes the backend
+// check whether the window is still there.
+int onError(Display*, XErrorEvent*) {
+    gHostFailed = true;
+    return 0;
 }
 
 bool gProbeFailed = false;
@@ -157,8 +157,7 @@ void watchHostWindow(SDL_Window* window, unsigned long id) {
     if (!t.display) return;
     gHostWindow = id;
     gHostFailed = false;
-    const XErrorHandler previous = XSetErrorHandler(onError);
-    if (previous != onError) gPreviousHandler = previous;
+    XSetErrorHandler(onError);
     XSelectInput(t.display, t.window, StructureNotifyMask | ExposureMask);
     XFlush(t.display);
 }
@@ -170,6 +169,11 @@ bool isHostWindowDestroyed(const SDL_Event& event) {
     return x.type == DestroyNotify && x.xdestroywindow.window == gHostWindow;
 }
 
-bool hostWindowFailed() { return gHostFailed; }
+bool hostWindowFailed() {
+    if (!gHostFailed) return false;
+    gHostFailed = false;
+    std::string error;
+    return !findHostWindow(gHostWindow, error);
+}
 
 }  // namespace platform::backend::x11

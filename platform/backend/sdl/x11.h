@@ -53,12 +53,12 @@ std::optional<HostWindow> findHostWindow(std::optional<unsigned long> id, std::s
 
 // Asks for the host window's resize, expose and destruction events (SDL
 // asks for none on a window it did not make) and, from now on, takes X
-// errors about that window as a sign that it is gone instead of letting
+// errors as a sign that the host's window may be gone instead of letting
 // Xlib end the process.
 void watchHostWindow(SDL_Window* window, unsigned long id);
 
 // Whether the watched window is gone: destroyed (`event` its DestroyNotify),
-// or named by an X error since.
+// or, after an X error, no longer found.
 bool isHostWindowDestroyed(const SDL_Event& event);
 bool hostWindowFailed();
 
