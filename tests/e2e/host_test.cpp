@@ -372,11 +372,11 @@ TEST(SessionBus, TheSaverNeverAsksToInhibitTheScreensaver) {
     const std::string dir = e2e::freshDir("session-bus");
     const std::string calls = dir + "/calls.txt", trace = dir + "/trace.txt";
     // Within one session bus: a monitor of every method call, a call of our
-    // own to prove it sees them, then the saver for three seconds of frames.
+    // own to prove it sees them, then the saver for five seconds of frames.
     const std::string script = "export DISPLAY='" + x.display() + "'; dbus-monitor --session type=method_call >'" +
                                calls + "' 2>&1 & m=\\$!; sleep 0.5; dbus-send --session --print-reply "
                                "--dest=org.freedesktop.DBus / org.freedesktop.DBus.GetId >/dev/null; "
-                               "POMRIVEL_TRACE='" + trace + "' POMRIVEL_BACKEND=sdl timeout -s TERM 3 '" + saverProgram() +
+                               "POMRIVEL_TRACE='" + trace + "' POMRIVEL_BACKEND=sdl timeout -s TERM 5 '" + saverProgram() +
                                "' /s; sleep 0.3; kill \\$m";
     const std::string line = "dbus-run-session -- sh -c \"" + script + "\"";
     ASSERT_EQ(std::system(line.c_str()) == -1, false);

@@ -28,7 +28,7 @@ TEST(OnADisplay, TheSaverRunsAndStopsOnAKeyRelease) {
     e2e::Process saver(POMRIVEL, {"/s"}, onSdl(x));
     ASSERT_TRUE(saver.waitForTrace("caption \"Frames Per Second:")) << saver.trace();
     // Showing frames: the caption counts them once a second.
-    ASSERT_TRUE(saver.waitForTrace("caption \"Frames Per Second: 4")) << saver.trace();
+    ASSERT_TRUE(saver.waitForFrames()) << saver.trace();
     ASSERT_EQ(test_support::onDisplay(x.display(), "xdotool key space"), 0);
     const e2e::Result r = saver.wait(5000);
     ASSERT_TRUE(r.finished) << r.trace;
