@@ -109,11 +109,6 @@ private:
     int snaps_ = 0;
 };
 
-// The environment of a hack on the private server.
-std::map<std::string, std::string> onX(const test_support::Xvfb& x) {
-    return {{"DISPLAY", x.display()}, {"WAYLAND_DISPLAY", ""}};
-}
-
 // How much of a picture is the preview host's own grey (never drawn on).
 double greyShare(const Image& image) {
     std::size_t grey = 0;
@@ -166,7 +161,7 @@ TEST(PreviewWindow, TheHackDrawsTheSceneIntoItFollowsItsSizeAndEndsWhenItGoes) {
     PreviewHost host(x.display(), "320x240");
     ASSERT_FALSE(host.window().empty());
 
-    e2e::Process saver(saverProgram(), {"--window-id", host.window()}, onX(x));
+    e2e::Process saver(saverProgram(), {"--window-id", host.window()}, x.environment());
     ASSERT_TRUE(saver.waitForFrames()) << saver.trace() << saver.errors();
     EXPECT_EQ(topLevelNames(x.display()).size(), windowsBefore + 1) << "no window of the saver's own";
 
@@ -204,7 +199,7 @@ TEST(PreviewWindow, TwoCopiesInTwoWindowsBothDrawAndASecondOneForTheSameWindowSt
     ASSERT_FALSE(left.window().empty());
     ASSERT_FALSE(right.window().empty());
     // One runtime folder: the single-instance guard is the same for all three.
-    std::map<std::string, std::string> env = onX(x);
+    std::map<std::string, std::string> env = x.environment();
     env["XDG_RUNTIME_DIR"] = e2e::freshDir("shared-runtime");
     chmod(env["XDG_RUNTIME_DIR"].c_str(), 0700);
 
@@ -245,18 +240,18 @@ TEST(PreviewWindow, TwoCopiesInTwoWindowsBothDrawAndASecondOneForTheSameWindowSt
 TEST(HostOptions, AWrongWindowOrValueIsAClearMessageAndTheHelpAndVersionAnswer) {
     test_support::Xvfb x;
     NEEDS_X(x);
-    e2e::Result r = e2e::run(saverProgram(), {"--window-id", "0x7fffff01"}, onX(x), 5000);
+    e2e::Result r = e2e::run(saverProgram(), {"--window-id", "0x7fffff01"}, x.environment(), 5000);
     ASSERT_TRUE(r.finished);
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.errors.find("no window 0x7fffff01"), std::string::npos) << r.errors;
 
-    r = e2e::run(saverProgram(), {"--window-id", "twelve"}, onX(x), 5000);
+    r = e2e::run(saverProgram(), {"--window-id", "twelve"}, x.environment(), 5000);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.errors.find("\"twelve\" is not a window id"), std::string::npos) << r.errors;
 
-    r = e2e::run(saverProgram(), {"--help"}, onX(x), 5000);
+    r = e2e::run(saverProgram(), {"--help"}, x.environment(), 5000);
     EXPECT_EQ(r.status, 0);
-    r = e2e::run(saverProgram(), {"--version"}, onX(x), 5000);
+    r = e2e::run(saverProgram(), {"--version"}, x.environment(), 5000);
     EXPECT_EQ(r.status, 0);
 }
 

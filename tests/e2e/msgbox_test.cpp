@@ -15,13 +15,6 @@
 
 namespace {
 
-std::map<std::string, std::string> onSdl(const test_support::Xvfb& x) {
-    return {{"POMRIVEL_BACKEND", "sdl"},
-            {"DISPLAY", x.display()},
-            {"SDL_RENDER_DRIVER", "software"},
-            {"SDL_FRAMEBUFFER_ACCELERATION", "0"}};
-}
-
 const char kFindBox[] = "xdotool search --name '^Settings...$' >/dev/null";
 
 // Whether the display has no box window left, once the server has caught up
@@ -51,7 +44,7 @@ protected:
 };
 
 TEST_F(SettingsBox, ReturnAnswersItWithNoWindowManagerRunning) {
-    e2e::Process saver(POMRIVEL, {"/c"}, onSdl(x_));
+    e2e::Process saver(POMRIVEL, {"/c"}, x_.environment());
     open(saver);
     ASSERT_EQ(test_support::onDisplay(x_.display(), "xdotool key Return"), 0);
     const e2e::Result r = saver.wait(5000);
@@ -63,7 +56,7 @@ TEST_F(SettingsBox, ReturnAnswersItWithNoWindowManagerRunning) {
 }
 
 TEST_F(SettingsBox, SigtermEndsTheProgramWithinASecondAndLeavesNoWindow) {
-    e2e::Process saver(POMRIVEL, {"/c"}, onSdl(x_));
+    e2e::Process saver(POMRIVEL, {"/c"}, x_.environment());
     open(saver);
     const e2e::Result r = saver.stop(SIGTERM, 1000);
     ASSERT_TRUE(r.finished) << r.trace;
@@ -73,7 +66,7 @@ TEST_F(SettingsBox, SigtermEndsTheProgramWithinASecondAndLeavesNoWindow) {
 }
 
 TEST_F(SettingsBox, AfterSigkillNoBoxIsLeftAndTheNextSaverStarts) {
-    std::map<std::string, std::string> env = onSdl(x_);
+    std::map<std::string, std::string> env = x_.environment();
     env["XDG_RUNTIME_DIR"] = e2e::freshDir("shared-runtime");  // where the lock lives, for both runs
     {
         e2e::Process settings(POMRIVEL, {"/c"}, env);

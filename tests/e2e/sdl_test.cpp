@@ -11,21 +11,10 @@
 
 namespace {
 
-// The SDL backend on the private server. SDL draws with its software
-// renderer here: Mesa's GL driver, unloaded at exit, leaves allocations that
-// the sanitizer build would report, and the saver's side is the same either
-// way (the backend's own tests cover the GL path).
-std::map<std::string, std::string> onSdl(const test_support::Xvfb& x) {
-    return {{"POMRIVEL_BACKEND", "sdl"},
-            {"DISPLAY", x.display()},
-            {"SDL_RENDER_DRIVER", "software"},
-            {"SDL_FRAMEBUFFER_ACCELERATION", "0"}};
-}
-
 TEST(OnADisplay, TheSaverRunsAndStopsOnAKeyRelease) {
     test_support::Xvfb x;
     if (x.display().empty()) GTEST_SKIP() << "no X server could be started (is Xvfb installed?)";
-    e2e::Process saver(POMRIVEL, {"/s"}, onSdl(x));
+    e2e::Process saver(POMRIVEL, {"/s"}, x.environment());
     ASSERT_TRUE(saver.waitForTrace("caption \"Frames Per Second:")) << saver.trace();
     // Showing frames: the caption counts them once a second.
     ASSERT_TRUE(saver.waitForFrames()) << saver.trace();
@@ -40,7 +29,7 @@ TEST(OnADisplay, TheSaverRunsAndStopsOnAKeyRelease) {
 TEST(OnADisplay, TheWin32ProgramRunsAndEndsOnAKeyRelease) {
     test_support::Xvfb x;
     if (x.display().empty()) GTEST_SKIP() << "no X server could be started (is Xvfb installed?)";
-    e2e::Process hello(HELLO_WIN32, {}, onSdl(x));
+    e2e::Process hello(HELLO_WIN32, {}, x.environment());
     ASSERT_TRUE(hello.waitForTrace("window shown \"Hello\"")) << hello.trace();
     ASSERT_EQ(test_support::onDisplay(x.display(), "xdotool key space"), 0);
     // Its goodbye box is open until answered.

@@ -16,7 +16,9 @@
 namespace {
 
 std::map<std::string, std::string> onX(const test_support::Xvfb& x, const std::string& runtime) {
-    return {{"DISPLAY", x.display()}, {"WAYLAND_DISPLAY", ""}, {"POMRIVEL_BACKEND", "sdl"}, {"XDG_RUNTIME_DIR", runtime}};
+    auto env = x.environment();
+    env["XDG_RUNTIME_DIR"] = runtime;
+    return env;
 }
 
 std::string privateDir(const std::string& name) {

@@ -1,6 +1,7 @@
 // A private X server for the tests that need a real display.
 #pragma once
 
+#include <map>
 #include <string>
 
 namespace test_support {
@@ -15,6 +16,11 @@ public:
     Xvfb& operator=(const Xvfb&) = delete;
 
     const std::string& display() const { return display_; }
+    // The environment of a program of ours shown on this server: its
+    // display, no Wayland one, the SDL backend.
+    std::map<std::string, std::string> environment() const {
+        return {{"DISPLAY", display_}, {"WAYLAND_DISPLAY", ""}, {"POMRIVEL_BACKEND", "sdl"}};
+    }
     // Ends the server now, as a crash or a closed session would.
     void stop();
 
