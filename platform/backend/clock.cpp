@@ -34,7 +34,7 @@ SYSTEMTIME systemLocalTime() {
     return t;
 }
 
-void waitForNextTick(int inputFd) {
+bool waitForNextTick(int inputFd) {
     pollfd watched[2];
     nfds_t count = 0;
     if (const int wake = closeRequestFd(); wake >= 0) watched[count++] = pollfd{wake, POLLIN, 0};
@@ -44,7 +44,7 @@ void waitForNextTick(int inputFd) {
     timespec now{};
     if (clock_gettime(CLOCK_BOOTTIME, &now) != 0) clock_gettime(CLOCK_MONOTONIC, &now);
     const timespec untilTick{0, 1'000'000 - now.tv_nsec % 1'000'000};
-    ppoll(watched, count, &untilTick, nullptr);
+    return ppoll(watched, count, &untilTick, nullptr) == 0;
 }
 
 }  // namespace platform::backend

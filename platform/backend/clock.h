@@ -15,6 +15,7 @@ SYSTEMTIME systemLocalTime();
 
 // Waits until the uptime's millisecond can next change, or `inputFd` (when
 // not -1) is readable, or a signal asks to close, whichever comes first.
-void waitForNextTick(int inputFd = -1);
+// True when the wait ended at the tick with nothing to read.
+bool waitForNextTick(int inputFd = -1);
 
 }  // namespace platform::backend

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <ctime>
 #include <string_view>
+#include <utility>
 
 namespace platform::backend {
 
@@ -431,6 +432,12 @@ bool SdlBackend::translate(const SDL_Event& e, Event& out) {
 }
 
 bool SdlBackend::pollEvent(Event& event) {
+    // Woken by the clock with nothing on the X connection and nothing in
+    // SDL's queue: there is nothing for SDL to read, so it is not asked (at
+    // a thousand polls a second its pumping is most of an idle loop's cost).
+    if (std::exchange(quietSinceWait_, false) &&
+        SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) <= 0)
+        return false;
     SDL_Event e;
     for (int round = 0; round < 2; ++round) {
         while (SDL_PollEvent(&e))
@@ -454,7 +461,7 @@ void SdlBackend::idle() {
         if (x11::flushAndCheckQueued(any)) return;
         inputFd = x11::connectionFd(any);
     }
-    waitForNextTick(inputFd);
+    quietSinceWait_ = waitForNextTick(inputFd) && inputFd >= 0;
 }
 
 POINT SdlBackend::cursorPosition() {

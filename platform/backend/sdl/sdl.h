@@ -100,6 +100,8 @@ private:
     // Whether the hardware texture path works here; unknown before the
     // first window.
     std::optional<bool> hardwareTextures_;
+    // The last idle wait ended at the tick, with the X connection silent.
+    bool quietSinceWait_ = false;
 };
 
 }  // namespace platform::backend
