@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <optional>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 using namespace platform::gdi;
@@ -83,14 +85,36 @@ bool clippedBlit(DeviceContext& dstDc, DeviceContext& srcDc, Run dx, Run dy, std
     return true;
 }
 
+// Floor of a / b for b > 0, whatever the sign of a.
+std::int64_t floorDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+
+// Which source pixels make destination pixel k of a scaled run, as offsets
+// [first, last) into the source run, with Windows' rounding. Enlarging, a
+// destination pixel takes the source pixel under its centre, (k + 1/2) * from
+// / to, an exact boundary going to the pixel before it. Shrinking, source
+// pixel s goes to the destination pixel under its centre, (s + 1/2) * to /
+// from, again an exact boundary to the pixel before; the source pixels that
+// meet in one destination pixel form a run. At equal sizes both are the
+// identity.
+std::pair<std::int64_t, std::int64_t> sourceSpan(std::int64_t k, std::int64_t to, std::int64_t from) {
+    if (to >= from) {
+        const std::int64_t s = ((2 * k + 1) * from - 1) / (2 * to);
+        return {s, s + 1};
+    }
+    // The first source pixel whose centre lies past destination pixel k's
+    // left edge: (2s + 1) * to > 2k * from.
+    const auto firstOf = [&](std::int64_t d) { return floorDiv(2 * d * from - to, 2 * to) + 1; };
+    return {firstOf(k), firstOf(k + 1)};
+}
+
 // The source span of each destination pixel along one axis, for the
 // destination pixels inside [0, limit) whose span meets the source's
-// [0, sourceLimit). Destination index k of `to` maps to source offsets
-// floor(k * from.length / to.length) up to floor((k + 1) * ...), at least one
-// pixel; mirrored runs count k from the other end. Returns the first
-// destination coordinate, or nothing when no pixel remains.
-std::optional<std::int64_t> mapAxis(Run to, Run from, bool mirrored, std::int64_t limit, std::int64_t sourceLimit,
-                                    std::vector<int>& starts, std::vector<int>& ends) {
+// [0, sourceLimit). A mirrored source takes its pixels from the far end of
+// its run; a mirrored destination lays the scaled run down from its far end.
+// Returns the first destination coordinate, or nothing when no pixel remains.
+std::optional<std::int64_t> mapAxis(Run to, Run from, bool sourceMirrored, bool destinationMirrored,
+                                    std::int64_t limit, std::int64_t sourceLimit, std::vector<int>& starts,
+                                    std::vector<int>& ends) {
     starts.clear();
     ends.clear();
     const std::int64_t lo = std::max<std::int64_t>(to.start, 0);
@@ -98,12 +122,11 @@ std::optional<std::int64_t> mapAxis(Run to, Run from, bool mirrored, std::int64_
     std::optional<std::int64_t> first;
     for (std::int64_t d = lo; d < hi; ++d) {
         const std::int64_t i = d - to.start;
-        const std::int64_t k = mirrored ? to.length - 1 - i : i;
-        std::int64_t a = from.start + k * from.length / to.length;
-        std::int64_t b = from.start + (k + 1) * from.length / to.length;
-        if (b <= a) b = a + 1;
-        a = std::max<std::int64_t>(a, 0);
-        b = std::min<std::int64_t>(b, sourceLimit);
+        const std::int64_t k = destinationMirrored ? to.length - 1 - i : i;
+        auto [a, b] = sourceSpan(k, to.length, from.length);
+        if (sourceMirrored) std::tie(a, b) = std::pair{from.length - b, from.length - a};
+        a = std::max<std::int64_t>(from.start + a, 0);
+        b = std::min<std::int64_t>(from.start + b, sourceLimit);
         if (a >= b) {
             // The mapping is monotonic, so once pixels were taken the rest
             // of the run lies outside the source as well.
@@ -139,18 +162,17 @@ BOOL WINAPI StretchBlt(HDC hdcDest, int xDest, int yDest, int wDest, int hDest, 
     const Run dx = normalise(xDest, wDest), dy = normalise(yDest, hDest);
     const Run sx = normalise(xSrc, wSrc), sy = normalise(ySrc, hSrc);
     if (dx.length == 0 || dy.length == 0 || sx.length == 0 || sy.length == 0) return TRUE;
-    // Opposite signs of the two extents mirror that axis.
-    const bool mirrorX = (wDest < 0) != (wSrc < 0);
-    const bool mirrorY = (hDest < 0) != (hSrc < 0);
-    if (dx.length == sx.length && dy.length == sy.length && !mirrorX && !mirrorY) {
+    // At equal sizes, mirroring both the source and the destination of an
+    // axis leaves it as it is.
+    if (dx.length == sx.length && dy.length == sy.length && (wDest < 0) == (wSrc < 0) && (hDest < 0) == (hSrc < 0)) {
         if (clippedBlit(*o->dst, *o->src, dx, dy, sx.start, sy.start, o->rop)) o->dst->drawn();
         return TRUE;
     }
 
     Surface& dst = o->dst->bitmap->surface;
     const Surface& src = o->src->bitmap->surface;
-    const auto left = mapAxis(dx, sx, mirrorX, dst.width(), src.width(), gColumnStart, gColumnEnd);
-    const auto top = mapAxis(dy, sy, mirrorY, dst.height(), src.height(), gRowStart, gRowEnd);
+    const auto left = mapAxis(dx, sx, wSrc < 0, wDest < 0, dst.width(), src.width(), gColumnStart, gColumnEnd);
+    const auto top = mapAxis(dy, sy, hSrc < 0, hDest < 0, dst.height(), src.height(), gRowStart, gRowEnd);
     if (!left || !top) return TRUE;
 
     StretchArea area{static_cast<int>(*left),      static_cast<int>(*top),
