@@ -35,5 +35,11 @@ for p in "${missing[@]}"; do
     break
   fi
 done
-$sudo apt-get update -qq
+# A mirror caught mid-sync fails one index now and then: try again, and
+# then go on with the indexes that did arrive; the install itself says
+# what is still missing.
+for attempt in 1 2 3; do
+  $sudo apt-get update -qq && break
+  [ "$attempt" -lt 3 ] && sleep 10
+done
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
