@@ -2,7 +2,9 @@
 // any GDI object: GetStockObject, SelectObject, DeleteObject, GetObjectA.
 #include "gdi/objects.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <unordered_map>
 
 namespace platform::gdi {
@@ -12,7 +14,17 @@ Surface::Surface(int width, int height, PixelFormat format) : width_(width), hei
         format == PixelFormat::Mono1 ? static_cast<std::size_t>(width) : static_cast<std::size_t>(width) * 32;
     stride_ = (rowBits + 63) / 64 * 8;
     // One spare word past the last row: see the class comment.
-    words_.assign(stride_ / 8 * static_cast<std::size_t>(height) + 1, 0);
+    words_.reset(static_cast<std::uint64_t*>(std::calloc(stride_ / 8 * static_cast<std::size_t>(height) + 1, 8)));
+    if (!words_) throw std::bad_alloc();
+}
+
+Surface::Surface(const Surface& other) : Surface(other.width_, other.height_, other.format_) {
+    std::memcpy(bytes(), other.bytes(), stride_ * static_cast<std::size_t>(height_));
+}
+
+Surface& Surface::operator=(const Surface& other) {
+    if (this != &other) *this = Surface(other);
+    return *this;
 }
 
 LONG Surface::win32RowBytes() const {

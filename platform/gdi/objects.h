@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -31,6 +32,10 @@ inline constexpr std::int64_t kMaxBitmapPixels = std::int64_t{1} << 26;
 class Surface {
 public:
     Surface(int width, int height, PixelFormat format);
+    Surface(const Surface& other);
+    Surface& operator=(const Surface& other);
+    Surface(Surface&&) noexcept = default;
+    Surface& operator=(Surface&&) noexcept = default;
 
     int width() const { return width_; }
     int height() const { return height_; }
@@ -47,14 +52,20 @@ public:
     LONG win32RowBytes() const;
 
 private:
-    std::uint8_t* bytes() { return reinterpret_cast<std::uint8_t*>(words_.data()); }
-    const std::uint8_t* bytes() const { return reinterpret_cast<const std::uint8_t*>(words_.data()); }
+    std::uint8_t* bytes() { return reinterpret_cast<std::uint8_t*>(words_.get()); }
+    const std::uint8_t* bytes() const { return reinterpret_cast<const std::uint8_t*>(words_.get()); }
+
+    struct Free {
+        void operator()(std::uint64_t* p) const { std::free(p); }
+    };
 
     int width_;
     int height_;
     PixelFormat format_;
     std::size_t stride_;
-    std::vector<std::uint64_t> words_;
+    // From calloc: a large bitmap then gets pages the system has already
+    // zeroed, touched only when drawn, instead of being cleared by hand.
+    std::unique_ptr<std::uint64_t[], Free> words_;
 };
 
 // Pixel x of a monochrome row: leftmost pixel in the top bit of each byte.
