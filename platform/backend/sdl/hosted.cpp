@@ -135,6 +135,7 @@ bool SdlHostedBackend::pollEvent(Event& event) {
 }
 
 void SdlHostedBackend::idle() {
+    if (presenter_) presenter_->flush();
     if (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) return;
     int inputFd = -1;
     if (host_) {

@@ -30,13 +30,22 @@ class SurfacePresenter final : public Presenter {
 public:
     explicit SurfacePresenter(SDL_Window* window) : window_(window) {}
 
+    // Drawing waits for the flush: while a window opens, the window system
+    // resizes and exposes it several times before the first frame, and each
+    // would otherwise draw the whole surface and wait for the X server.
     void present(const gdi::Surface& frame) override {
         frame_ = &frame;
-        draw(false);
+        pending_ = true;
     }
-    void refresh() override { draw(true); }
+    void refresh() override { pending_ = whole_ = true; }
+    void flush() override {
+        if (!pending_) return;
+        draw(whole_);
+        pending_ = whole_ = false;
+    }
 
     bool readBack(std::vector<std::uint32_t>& pixels, int& width, int& height) override {
+        flush();
         SDL_Surface* s = SDL_GetWindowSurface(window_);
         if (!s || s->w <= 0 || s->h <= 0) return false;
         width = s->w;
@@ -108,6 +117,8 @@ private:
     const SDL_Surface* shown_ = nullptr;
     int shownW_ = 0, shownH_ = 0;
     std::vector<std::uint32_t> staging_;
+    // A draw, and a whole one (bars too), left for the flush.
+    bool pending_ = false, whole_ = false;
 };
 
 // ---- A renderer's texture ----

@@ -27,13 +27,16 @@ namespace platform::backend {
 class Presenter {
 public:
     virtual ~Presenter() = default;
-    // Shows `frame` now. The frame is the window's own pixel store and lives
-    // as long as the window, so the presenter keeps a pointer to it to show
-    // it again.
+    // Shows `frame`, now or at the next flush(). The frame is the window's
+    // own pixel store and lives as long as the window, so the presenter
+    // keeps a pointer to it to show it again.
     virtual void present(const gdi::Surface& frame) = 0;
     // Shows the last frame again (the window system lost the picture, or
-    // the window changed size).
+    // the window changed size), now or at the next flush().
     virtual void refresh() = 0;
+    // Draws what present() and refresh() left for later. The backend calls
+    // it before it waits for input, so nothing is shown late.
+    virtual void flush() {}
     // A line of text shown over the picture's top-left corner from the next
     // frame on (the frame rate, for -fps); empty for none.
     void setOverlay(std::string text) { overlay_ = std::move(text); }

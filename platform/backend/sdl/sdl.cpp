@@ -451,6 +451,7 @@ bool SdlBackend::pollEvent(Event& event) {
 }
 
 void SdlBackend::idle() {
+    for (auto& [id, w] : windows_) w->presenter->flush();
     // Events SDL holds already are taken at once.
     if (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) return;
     int inputFd = -1;
