@@ -48,11 +48,29 @@ void blendRows(std::uint32_t* out, const std::uint32_t* a, const std::uint32_t* 
     }
 }
 
+// The two uses of blendRows: a share per byte (a row across) and one share
+// for the whole row (rows down). Compiled for AVX2 as well as the baseline,
+// chosen once when the program loads: twice the lanes per instruction on
+// most machines of the last decade.
+#define POMRIVEL_WIDE_VECTORS __attribute__((target_clones("avx2", "default")))
+
+POMRIVEL_WIDE_VECTORS
+void blendRowsAcross(std::uint32_t* out, const std::uint32_t* a, const std::uint32_t* b, const std::uint8_t* share,
+                     int n) {
+    blendRows(out, a, b, [share](std::size_t i) { return std::uint16_t(share[i]); }, n);
+}
+
+POMRIVEL_WIDE_VECTORS
+void blendRowsDown(std::uint32_t* out, const std::uint32_t* a, const std::uint32_t* b, std::uint16_t t, int n) {
+    blendRows(out, a, b, [t](std::size_t) { return t; }, n);
+}
+
 // a[x] and b[x]: source pixels i and i + 1 for i the first tap of output x,
 // read as one 64-bit load (which the vectoriser handles far better than two
 // gathers). The second tap is either i or i + 1, and when it is i its weight
 // is 0, so b[x] serves both. The first `paired` outputs have i + 1 in the
 // row; the rest show the last source pixel.
+POMRIVEL_WIDE_VECTORS
 void gatherPairs(std::uint32_t* __restrict a, std::uint32_t* __restrict b, const std::uint32_t* __restrict src,
                  const int* __restrict taps, int paired, int n, int last) {
     for (int x = 0; x < paired; ++x) {
@@ -177,7 +195,7 @@ const std::uint32_t* Scaler::packedRow(const Picture& from, int y) {
         // Gathering is scalar; the blend then runs over whole rows.
         gatherPairs(first_.data(), second_.data(), src, taps, across_.paired, n, across_.from - 1);
         const std::uint8_t* share = across_.share.data();
-        blendRows(out, first_.data(), second_.data(), [share](std::size_t i) { return std::uint16_t(share[i]); }, n);
+        blendRowsAcross(out, first_.data(), second_.data(), share, n);
     }
     return out;
 }
@@ -193,8 +211,7 @@ void Scaler::scaleSharp(const Picture& from, const Canvas& to) {
         if (t == 0) {
             std::memcpy(rowOf(to, y), rowA, rowBytes);
         } else {
-            blendRows(rowOf(to, y), rowA, packedRow(from, b), [t](std::size_t) { return std::uint16_t(t); },
-                      to.width);
+            blendRowsDown(rowOf(to, y), rowA, packedRow(from, b), static_cast<std::uint16_t>(t), to.width);
         }
     }
 }
