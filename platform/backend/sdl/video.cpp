@@ -4,6 +4,7 @@
 
 #include <SDL.h>
 
+#include <cstdlib>
 #include <string_view>
 
 namespace platform::backend {
@@ -22,6 +23,10 @@ bool startSdlVideo(bool x11Only) {
     // Closing a window is a close request for that window, nothing more.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     if (x11Only) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    // Nothing here takes typed text, so no compose sequences: without this
+    // libX11 reads the locale's whole compose table when SDL opens the
+    // input method, half of SDL's start-up. A user's own choice stands.
+    setenv("XCOMPOSEFILE", "/dev/null", 0);
     if (SDL_Init(SDL_INIT_VIDEO) != 0) return false;
     // SDL falls back to drivers that draw nowhere; those are no display.
     const char* driver = SDL_GetCurrentVideoDriver();
