@@ -36,10 +36,22 @@ for p in "${missing[@]}"; do
   fi
 done
 # A mirror caught mid-sync fails one index now and then: try again, and
-# then go on with the indexes that did arrive; the install itself says
-# what is still missing.
+# then go on with the indexes that did arrive.
+indexes=complete
 for attempt in 1 2 3; do
   $sudo apt-get update -qq && break
-  [ "$attempt" -lt 3 ] && sleep 10
+  [ "$attempt" -lt 3 ] && sleep 10 || indexes=partial
 done
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+install=(apt-get install -y -qq --no-install-recommends)
+$sudo "${install[@]}" "${missing[@]}" && exit 0
+[ "$indexes" = complete ] && exit 1
+# Without one architecture's security index, multi-arch packages (the i386
+# half of Wine, say) cannot match the other architecture's security
+# versions. Once more from the release's own versions, for this install
+# only: nothing is written into the system's apt settings.
+echo "Some package indexes are missing; installing from the release's own versions" >&2
+prefs=$(mktemp)
+trap 'rm -f "$prefs"' EXIT
+printf 'Package: *\nPin: release l=Debian-Security\nPin-Priority: 100\n' >"$prefs"
+chmod 644 "$prefs"
+$sudo "${install[@]}" -o Dir::Etc::Preferences="$prefs" "${missing[@]}"
