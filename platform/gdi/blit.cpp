@@ -85,9 +85,6 @@ bool clippedBlit(DeviceContext& dstDc, DeviceContext& srcDc, Run dx, Run dy, std
     return true;
 }
 
-// Floor of a / b for b > 0, whatever the sign of a.
-std::int64_t floorDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
-
 // Which source pixels make destination pixel k of a scaled run, as offsets
 // [first, last) into the source run, with Windows' rounding. Enlarging, a
 // destination pixel takes the source pixel under its centre, (k + 1/2) * from
@@ -101,9 +98,9 @@ std::pair<std::int64_t, std::int64_t> sourceSpan(std::int64_t k, std::int64_t to
         const std::int64_t s = ((2 * k + 1) * from - 1) / (2 * to);
         return {s, s + 1};
     }
-    // The first source pixel whose centre lies past destination pixel k's
-    // left edge: (2s + 1) * to > 2k * from.
-    const auto firstOf = [&](std::int64_t d) { return floorDiv(2 * d * from - to, 2 * to) + 1; };
+    // The first source pixel whose centre lies past destination pixel d's
+    // left edge: the least s with (2s + 1) * to > 2d * from.
+    const auto firstOf = [&](std::int64_t d) { return (2 * d * from + to) / (2 * to); };
     return {firstOf(k), firstOf(k + 1)};
 }
 
