@@ -156,6 +156,10 @@ BOOL WINAPI StretchBlt(HDC hdcDest, int xDest, int yDest, int wDest, int hDest, 
                        int wSrc, int hSrc, DWORD rop) {
     const auto o = operands(hdcDest, hdcSrc, rop);
     if (!o) return FALSE;
+    // Shrinking a run that is not mirrored to a single pixel, Windows leaves
+    // the run's last source pixel out.
+    if (wDest == 1 && wSrc > 1) --wSrc;
+    if (hDest == 1 && hSrc > 1) --hSrc;
     const Run dx = normalise(xDest, wDest), dy = normalise(yDest, hDest);
     const Run sx = normalise(xSrc, wSrc), sy = normalise(ySrc, hSrc);
     if (dx.length == 0 || dy.length == 0 || sx.length == 0 || sy.length == 0) return TRUE;

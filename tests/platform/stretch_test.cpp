@@ -85,7 +85,10 @@ struct AxisCase {
 // What Windows draws for an AxisCase: a source run of `from` pixels into a
 // destination run of `to`, the AND of the sources of each pixel.
 Pixels modelAxis(const AxisCase& c, const Pixels& src) {
-    const auto sources = win32Sources(c.from, c.to);
+    // Onto a single pixel, a run with neither extent negative loses its last
+    // source pixel.
+    const bool dropsLast = c.to == 1 && c.from > 1 && !c.mirrorSource && !c.mirrorDestination;
+    const auto sources = win32Sources(dropsLast ? c.from - 1 : c.from, c.to);
     std::vector<COLORREF> out(c.to);
     for (int k = 0; k < c.to; ++k) {
         COLORREF v = 0xFFFFFF;
