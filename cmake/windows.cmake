@@ -29,9 +29,16 @@ set_target_properties(pomrivel PROPERTIES SUFFIX ".scr" RUNTIME_OUTPUT_DIRECTORY
 enable_testing()
 
 # The executable itself: its format, its imports and its resources.
-add_test(NAME saver_binary COMMAND bash ${PROJECT_SOURCE_DIR}/tests/windows/binary.sh $<TARGET_FILE:pomrivel> ${POMRIVEL_RC})
+add_test(NAME saver_binary
+  COMMAND bash ${PROJECT_SOURCE_DIR}/tests/windows/binary.sh $<TARGET_FILE:pomrivel> ${POMRIVEL_RC} ${POMRIVEL_MINGW_PREFIX})
 
-# Test programs run under Wine, in a 32-bit prefix of this build's own.
+# Test programs run under Wine, in a prefix of this build's own, 32- or
+# 64-bit as the build is.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(POMRIVEL_WINEARCH win64)
+else()
+  set(POMRIVEL_WINEARCH win32)
+endif()
 set(POMRIVEL_WINE_RUN ${PROJECT_SOURCE_DIR}/scripts/wine-run.sh)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${POMRIVEL_WINE_RUN})
 
@@ -49,7 +56,7 @@ function(pomrivel_windows_test name)
   add_executable(${name} ${ARGN})
   target_link_libraries(${name} PRIVATE gtest gtest_main)
   add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES TIMEOUT 300)
+  set_tests_properties(${name} PROPERTIES TIMEOUT 300 ENVIRONMENT POMRIVEL_WINEARCH=${POMRIVEL_WINEARCH})
 endfunction()
 
 # The drawing conformance tests: the same sources that check our layer,
@@ -77,4 +84,4 @@ set(POMRIVEL_NATIVE_BUILD ${PROJECT_SOURCE_DIR}/build CACHE PATH "The native bui
 add_test(NAME saver_e2e
   COMMAND bash ${PROJECT_SOURCE_DIR}/tests/windows/e2e.sh $<TARGET_FILE:pomrivel> ${POMRIVEL_NATIVE_BUILD}
           ${CMAKE_CURRENT_BINARY_DIR}/e2e)
-set_tests_properties(saver_e2e PROPERTIES TIMEOUT 300 RUN_SERIAL ON)
+set_tests_properties(saver_e2e PROPERTIES TIMEOUT 300 RUN_SERIAL ON ENVIRONMENT POMRIVEL_WINEARCH=${POMRIVEL_WINEARCH})

@@ -34,8 +34,13 @@ DWORD WINAPI fakeGetTickCount() {
 }
 
 // The import address table entry every call to GetTickCount in this program
-// goes through (the saver's modules declare it dllimport).
+// goes through (the saver's modules declare it dllimport). 32-bit names
+// carry an underscore and the stdcall suffix, 64-bit names neither.
+#ifdef _WIN64
+extern "C" void* importedGetTickCount __asm__("__imp_GetTickCount");
+#else
 extern "C" void* importedGetTickCount __asm__("__imp__GetTickCount@0");
+#endif
 
 // Points the import at fakeGetTickCount for its lifetime.
 class FakeClock {

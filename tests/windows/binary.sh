@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# pomrivel.scr as built: a PE32 GUI executable for i386 that imports only
-# Windows' own DLLs, and whose resources are exactly those of the script
-# (every resource, with its data), read back from the executable by windres.
+# pomrivel.scr as built: a GUI executable for i386 (x86-64 in the 64-bit
+# test build) that imports only Windows' own DLLs, and whose resources are
+# exactly those of the script (every resource, with its data), read back from
+# the executable by windres.
 #
-# usage: binary.sh POMRIVEL.SCR RESOURCE_SCRIPT
+# usage: binary.sh POMRIVEL.SCR RESOURCE_SCRIPT [MINGW_PREFIX]
 set -uo pipefail
 scr="$(realpath "$1")"
 rc="$(realpath "$2")"
-prefix=i686-w64-mingw32
+prefix="${3:-i686-w64-mingw32}"
 failures=0
 fail() {
   echo "FAIL: $*"
@@ -16,9 +17,10 @@ fail() {
 
 type="$(file -b "$scr")"
 echo "$type"
-case "$type" in
-  "PE32 executable (GUI) Intel 80386, for MS Windows"*) ;;
-  *) fail "not a PE32 GUI executable for i386" ;;
+case "$prefix:$type" in
+  "i686-w64-mingw32:PE32 executable (GUI) Intel 80386, for MS Windows"*) ;;
+  "x86_64-w64-mingw32:PE32+ executable (GUI) x86-64, for MS Windows"*) ;;
+  *) fail "not a GUI executable for the $prefix target" ;;
 esac
 
 dlls="$($prefix-objdump -p "$scr" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u | tr '\n' ' ')"
