@@ -9,7 +9,7 @@ packages=(
   libfreetype-dev libfontconfig-dev    # text drawing
   fonts-dejavu-core                    # a font to draw it with
   libsdl2-dev                          # window, input, display, BMP decoding
-  libx11-dev                           # X11 calls of the SDL backend
+  libx11-dev libxext-dev               # X11 calls of the SDL backend
   libpng-dev                           # frame capture
   llvm                                 # llvm-rc, the resource compiler
   xvfb xauth xdotool                   # an X server and input for the display tests

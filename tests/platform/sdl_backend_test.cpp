@@ -3,6 +3,7 @@
 // scaled there, input, and the idle wait between frames.
 #include "backend/scaler.h"
 #include "backend/sdl/sdl.h"
+#include "backend/sdl/xshm.h"
 #include "gdi/objects.h"
 #include "support/xvfb.h"
 
@@ -521,3 +522,33 @@ TEST_F(SdlOnX, SdlLeavesTheSignalHandlersToTheKernelLayer) {
 }
 
 }  // namespace
+
+TEST_F(SdlOnX, TheSharedImageFollowsTheWindowAndTakesXErrorsAsFailures) {
+    SDL_Window* window = SDL_CreateWindow("shared image", 0, 0, 64, 48, SDL_WINDOW_SHOWN);
+    ASSERT_NE(window, nullptr);
+    auto image = platform::backend::x11::ShmImage::prepare();
+    ASSERT_NE(image, nullptr);
+    ASSERT_TRUE(image->attach(window));
+    // Prepared at the screen's size, made again at the window's.
+    bool resized = false;
+    auto canvas = image->pixels(resized);
+    EXPECT_TRUE(resized);
+    ASSERT_NE(canvas.pixels, nullptr);
+    EXPECT_EQ(canvas.width, 64);
+    EXPECT_EQ(canvas.height, 48);
+    std::fill(canvas.pixels, canvas.pixels + 64 * 48, 0x123456u);
+    EXPECT_TRUE(image->show(platform::backend::Rect{0, 0, 64, 48}));
+    canvas = image->pixels(resized);
+    EXPECT_FALSE(resized) << "the same size keeps the image and its pixels";
+    EXPECT_EQ(canvas.pixels[0], 0x123456u);
+    // A rectangle the image does not have is an X error: a failed show, not
+    // Xlib's handler ending the process.
+    EXPECT_FALSE(image->show(platform::backend::Rect{60, 40, 10, 10}));
+    EXPECT_TRUE(image->show(platform::backend::Rect{0, 0, 8, 8})) << "and the image still works after it";
+    SDL_SetWindowSize(window, 80, 60);
+    canvas = image->pixels(resized);
+    EXPECT_TRUE(resized);
+    EXPECT_EQ(canvas.width, 80);
+    image.reset();
+    SDL_DestroyWindow(window);
+}

@@ -24,15 +24,14 @@ Picture pictureOf(const gdi::Surface& frame) {
 
 SDL_Rect sdlRect(const Rect& r) { return SDL_Rect{r.x, r.y, r.w, r.h}; }
 
-// ---- The window's own surface ----
+// ---- Drawing at the flush ----
 
-class SurfacePresenter final : public Presenter {
+// Presenters that draw into pixels of their own and show them. Drawing
+// waits for the flush: while a window opens, the window system resizes and
+// exposes it several times before the first frame, and each would otherwise
+// draw the whole window and wait for the X server.
+class DeferredPresenter : public Presenter {
 public:
-    explicit SurfacePresenter(SDL_Window* window) : window_(window) {}
-
-    // Drawing waits for the flush: while a window opens, the window system
-    // resizes and exposes it several times before the first frame, and each
-    // would otherwise draw the whole surface and wait for the X server.
     void present(const gdi::Surface& frame) override {
         frame_ = &frame;
         pending_ = true;
@@ -43,6 +42,45 @@ public:
         draw(whole_);
         pending_ = whole_ = false;
     }
+
+protected:
+    // Draws the frame and shows it; `whole` asks for the bars as well as
+    // the picture.
+    virtual void draw(bool whole) = 0;
+
+    const gdi::Surface* frame() const { return frame_; }
+    Picture picture() const { return frame_ ? pictureOf(*frame_) : Picture{nullptr, 0, 0, 0}; }
+
+    // Scales the frame into `all`, 0x00RRGGBB words, and draws the overlay;
+    // the bars too when `whole`. Returns the picture's rectangle.
+    Rect drawRgb(const Canvas& all, bool whole) {
+        const Picture from = picture();
+        const Rect inner = letterbox(from.width, from.height, all.width, all.height);
+        if (whole) {
+            scaler_.scaleLetterboxed(from, all);
+        } else {
+            auto* corner = reinterpret_cast<std::uint32_t*>(reinterpret_cast<std::uint8_t*>(all.pixels) +
+                                                            static_cast<std::size_t>(inner.y) * all.stride) +
+                           inner.x;
+            scaler_.scale(from, Canvas{corner, inner.w, inner.h, all.stride});
+        }
+        drawOverlay(overlay_, all, inner);
+        return inner;
+    }
+
+    Scaler scaler_;
+
+private:
+    const gdi::Surface* frame_ = nullptr;
+    // A draw, and a whole one (bars too), left for the flush.
+    bool pending_ = false, whole_ = false;
+};
+
+// ---- The window's own surface ----
+
+class SurfacePresenter final : public DeferredPresenter {
+public:
+    explicit SurfacePresenter(SDL_Window* window) : window_(window) {}
 
     bool readBack(std::vector<std::uint32_t>& pixels, int& width, int& height) override {
         flush();
@@ -60,32 +98,25 @@ public:
     }
 
 private:
-    // Draws the frame into the window's surface and shows it. Only the
-    // picture's rectangle changes from frame to frame; the bars are drawn
-    // when the surface is new (a first frame, a resize) or `whole` asks.
-    void draw(bool whole) {
+    // Only the picture's rectangle changes from frame to frame; the bars are
+    // drawn when the surface is new (a first frame, a resize) or `whole`
+    // asks.
+    void draw(bool whole) override {
         SDL_Surface* s = SDL_GetWindowSurface(window_);
         if (!s || s->w <= 0 || s->h <= 0) return;
         if (s != shown_ || s->w != shownW_ || s->h != shownH_) whole = true;
         if (SDL_LockSurface(s) != 0) return;
-        const Picture from = frame_ ? pictureOf(*frame_) : Picture{nullptr, 0, 0, 0};
-        const Rect inner = letterbox(from.width, from.height, s->w, s->h);
         auto* pixels = static_cast<std::uint8_t*>(s->pixels);
         const auto pitch = static_cast<std::size_t>(s->pitch);
+        Rect inner{};
         if (s->format->format == SDL_PIXELFORMAT_RGB888) {
             // 0x00RRGGBB in 32-bit words, as the frame is: scaled in place.
-            const Canvas all{reinterpret_cast<std::uint32_t*>(pixels), s->w, s->h, pitch};
-            if (whole) {
-                scaler_.scaleLetterboxed(from, all);
-            } else {
-                auto* corner = reinterpret_cast<std::uint32_t*>(pixels + static_cast<std::size_t>(inner.y) * pitch) +
-                               inner.x;
-                scaler_.scale(from, Canvas{corner, inner.w, inner.h, pitch});
-            }
-            drawOverlay(overlay_, all, inner);
+            inner = drawRgb(Canvas{reinterpret_cast<std::uint32_t*>(pixels), s->w, s->h, pitch}, whole);
         } else {
             // Another pixel format (a 16-bit display, a window with alpha):
             // scaled beside it, then converted in.
+            const Picture from = picture();
+            inner = letterbox(from.width, from.height, s->w, s->h);
             if (whole) SDL_FillRect(s, nullptr, SDL_MapRGB(s->format, 0, 0, 0));
             staging_.resize(static_cast<std::size_t>(inner.w) * inner.h);
             const std::size_t stagingPitch = static_cast<std::size_t>(inner.w) * 4;
@@ -111,14 +142,85 @@ private:
     }
 
     SDL_Window* window_;
-    const gdi::Surface* frame_ = nullptr;
-    Scaler scaler_;
     // The surface last drawn whole, and its size then.
     const SDL_Surface* shown_ = nullptr;
     int shownW_ = 0, shownH_ = 0;
     std::vector<std::uint32_t> staging_;
-    // A draw, and a whole one (bars too), left for the flush.
-    bool pending_ = false, whole_ = false;
+};
+
+// ---- An X11 shared-memory image of the layer's own ----
+
+// Binds the image to the window at the first draw, so that a window made
+// while the image is still being prepared does not wait for it; where it
+// cannot show in the window, the window's SDL surface takes over.
+class ShmPresenter final : public DeferredPresenter {
+public:
+    ShmPresenter(SDL_Window* window, std::unique_ptr<x11::ShmImage> image)
+        : window_(window), image_(std::move(image)) {}
+
+    void present(const gdi::Surface& frame) override {
+        if (!fallback_) return DeferredPresenter::present(frame);
+        fallback_->setOverlay(overlay_);
+        fallback_->present(frame);
+    }
+    void refresh() override {
+        if (!fallback_) return DeferredPresenter::refresh();
+        fallback_->setOverlay(overlay_);
+        fallback_->refresh();
+    }
+    void flush() override {
+        if (!fallback_) return DeferredPresenter::flush();
+        fallback_->flush();
+    }
+
+    bool readBack(std::vector<std::uint32_t>& pixels, int& width, int& height) override {
+        flush();
+        if (fallback_) return fallback_->readBack(pixels, width, height);
+        if (!image_) return false;
+        bool resized = false;
+        const Canvas c = image_->pixels(resized);
+        if (!c.pixels || resized) return false;
+        width = c.width;
+        height = c.height;
+        pixels.resize(static_cast<std::size_t>(width) * height);
+        for (int y = 0; y < height; ++y)
+            std::memcpy(pixels.data() + static_cast<std::size_t>(y) * width,
+                        reinterpret_cast<const std::uint8_t*>(c.pixels) + static_cast<std::size_t>(y) * c.stride,
+                        static_cast<std::size_t>(width) * 4);
+        for (std::uint32_t& p : pixels) p &= 0x00FFFFFF;
+        return true;
+    }
+
+private:
+    void draw(bool whole) override {
+        if (!attached_ && !image_->attach(window_)) {
+            image_.reset();
+            fallback_ = makeSurfacePresenter(window_);
+            if (frame()) {
+                present(*frame());
+            } else {
+                refresh();
+            }
+            flush();
+            return;
+        }
+        attached_ = true;
+        bool resized = false;
+        const Canvas all = image_->pixels(resized);
+        if (!all.pixels) return;
+        // A new image holds no picture yet, bars included.
+        whole = whole || resized || !drawn_;
+        const Rect inner = drawRgb(all, whole);
+        drawn_ = image_->show(whole ? Rect{0, 0, all.width, all.height} : inner);
+    }
+
+    SDL_Window* window_;
+    std::unique_ptr<x11::ShmImage> image_;
+    bool attached_ = false;
+    // Whether the window got the last picture; after a failure (a window
+    // gone for a moment) the next one is drawn whole.
+    bool drawn_ = false;
+    std::unique_ptr<Presenter> fallback_;
 };
 
 // ---- A renderer's texture ----
@@ -257,6 +359,11 @@ private:
 
 std::unique_ptr<Presenter> makeSurfacePresenter(SDL_Window* window) {
     return std::make_unique<SurfacePresenter>(window);
+}
+
+std::unique_ptr<Presenter> makeShmPresenter(SDL_Window* window, std::unique_ptr<x11::ShmImage> image) {
+    if (!image) return makeSurfacePresenter(window);
+    return std::make_unique<ShmPresenter>(window, std::move(image));
 }
 
 std::unique_ptr<Presenter> makeTexturePresenter(SDL_Window* window, bool anyRenderer) {

@@ -13,6 +13,7 @@
 // enlargements sharp-bilinear, reductions by averaging.
 #pragma once
 
+#include "backend/sdl/xshm.h"
 #include "gdi/objects.h"
 
 #include <SDL.h>
@@ -50,6 +51,11 @@ protected:
 
 // The window-surface path; never fails to make one.
 std::unique_ptr<Presenter> makeSurfacePresenter(SDL_Window* window);
+
+// The window-surface path through an X11 shared-memory image of the layer's
+// own, made ahead (x11::ShmImage::prepare). Where the image cannot show in
+// the window, found at the first draw, the window's SDL surface takes over.
+std::unique_ptr<Presenter> makeShmPresenter(SDL_Window* window, std::unique_ptr<x11::ShmImage> image);
 
 // The texture path: null when no renderer can be made, or, unless
 // `anyRenderer`, when the renderer SDL gives draws in software (SDL's own

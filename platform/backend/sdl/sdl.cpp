@@ -115,11 +115,16 @@ std::unique_ptr<SdlBackend> SdlBackend::open() {
         std::fprintf(stderr, "pomrivel: POMRIVEL_PRESENT=%s is not a present path; use surface or texture\n", value);
         std::exit(2);
     }
+    // Without a render node the window surface is the path for sure; its
+    // image is made on a thread of its own while SDL starts.
+    std::unique_ptr<x11::ShmImage> prepared;
+    if (forced == PresentPath::Surface || (!forced && !hasRenderNode())) prepared = x11::ShmImage::prepare();
     if (!startSdlVideo(false)) return nullptr;
-    return std::unique_ptr<SdlBackend>(new SdlBackend(forced));
+    return std::unique_ptr<SdlBackend>(new SdlBackend(forced, std::move(prepared)));
 }
 
-SdlBackend::SdlBackend(std::optional<PresentPath> forcedPath) : forcedPath_(forcedPath) {}
+SdlBackend::SdlBackend(std::optional<PresentPath> forcedPath, std::unique_ptr<x11::ShmImage> prepared)
+    : forcedPath_(forcedPath), prepared_(std::move(prepared)) {}
 
 SdlBackend::~SdlBackend() {
     windows_.clear();
@@ -229,6 +234,7 @@ std::unique_ptr<Presenter> SdlBackend::makePresenter(SDL_Window* window, Present
         }
     }
     path = PresentPath::Surface;
+    if (prepared_) return makeShmPresenter(window, std::move(prepared_));
     return makeSurfacePresenter(window);
 }
 

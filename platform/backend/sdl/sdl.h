@@ -80,7 +80,7 @@ private:
         SDL_Point toReal(LONG lx, LONG ly) const;
     };
 
-    explicit SdlBackend(std::optional<PresentPath> forcedPath);
+    SdlBackend(std::optional<PresentPath> forcedPath, std::unique_ptr<x11::ShmImage> prepared);
     Window* find(WindowId window) const;
     WindowId idOf(Uint32 sdlWindowId) const;
     // The logical screen on the real primary display.
@@ -100,6 +100,9 @@ private:
     // Whether the hardware texture path works here; unknown before the
     // first window.
     std::optional<bool> hardwareTextures_;
+    // The image the first window's surface path shows frames through, made
+    // while SDL starts; null once taken, or where it is not used.
+    std::unique_ptr<x11::ShmImage> prepared_;
     // The last idle wait ended at the tick, with the X connection silent.
     bool quietSinceWait_ = false;
 };
