@@ -16,6 +16,9 @@ std::unique_ptr<SdlHostedBackend> SdlHostedBackend::open(const HostOptions& opti
         std::fprintf(stderr, "pomrivel: %s\n", error.c_str());
         return nullptr;
     }
+    // The image frames go through, made for the host's window while SDL
+    // starts.
+    auto prepared = x11::ShmImage::prepare(host->width, host->height);
     if (!startSdlVideo(true)) {
         std::fprintf(stderr, "pomrivel: drawing into a host's window needs X11, and SDL cannot open it: %s\n",
                      SDL_GetError());
@@ -23,11 +26,17 @@ std::unique_ptr<SdlHostedBackend> SdlHostedBackend::open(const HostOptions& opti
     }
     // The raw X events of the host's window: its destruction is one.
     SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
-    return std::unique_ptr<SdlHostedBackend>(new SdlHostedBackend(options, host->id, host->width, host->height));
+    return std::unique_ptr<SdlHostedBackend>(
+        new SdlHostedBackend(options, host->id, host->width, host->height, std::move(prepared)));
 }
 
-SdlHostedBackend::SdlHostedBackend(const HostOptions& options, unsigned long hostXid, int width, int height)
-    : options_(options), hostXid_(hostXid), hostW_(std::max(width, 1)), hostH_(std::max(height, 1)) {}
+SdlHostedBackend::SdlHostedBackend(const HostOptions& options, unsigned long hostXid, int width, int height,
+                                   std::unique_ptr<x11::ShmImage> prepared)
+    : options_(options),
+      hostXid_(hostXid),
+      hostW_(std::max(width, 1)),
+      hostH_(std::max(height, 1)),
+      prepared_(std::move(prepared)) {}
 
 SdlHostedBackend::~SdlHostedBackend() {
     presenter_.reset();
@@ -84,7 +93,7 @@ WindowId SdlHostedBackend::createWindow(const std::string&, int, int, int, int) 
     x11::watchHostWindow(host_.get(), hostXid_);
     // Always the window's own surface: a renderer would want a GL visual
     // the host's window need not have.
-    presenter_ = makeSurfacePresenter(host_.get());
+    presenter_ = prepared_ ? makeShmPresenter(host_.get(), std::move(prepared_)) : makeSurfacePresenter(host_.get());
     hostId_ = id;
     return id;
 }

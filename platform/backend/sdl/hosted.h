@@ -64,13 +64,17 @@ private:
     struct WindowDeleter {
         void operator()(SDL_Window* w) const { SDL_DestroyWindow(w); }
     };
-    SdlHostedBackend(const HostOptions& options, unsigned long hostXid, int width, int height);
+    SdlHostedBackend(const HostOptions& options, unsigned long hostXid, int width, int height,
+                     std::unique_ptr<x11::ShmImage> prepared);
     // The logical screen: the emulated mode, else the window's size.
     SIZE screen() const;
 
     HostOptions options_;
     unsigned long hostXid_;
     int hostW_, hostH_;  // the window's size when the process started
+    // The image the presenter shows frames through, made while SDL started;
+    // null once taken.
+    std::unique_ptr<x11::ShmImage> prepared_;
     // In this order so the presenter goes before the window it draws into.
     std::unique_ptr<SDL_Window, WindowDeleter> host_;
     std::unique_ptr<Presenter> presenter_;

@@ -141,30 +141,33 @@ struct ShmImage::State {
         XSync(display, False);
     }
 
-    void prepare() {
+    void prepare(int width, int height) {
         catchErrors();
         if (!XShmQueryExtension(display)) return;
         const int screen = DefaultScreen(display);
         visual = DefaultVisual(display, screen);
         depth = DefaultDepth(display, screen);
         if (!isRgb888(visual, depth)) return;
-        if (makeImage(DisplayWidth(display, screen), DisplayHeight(display, screen))) warmUp();
+        if (width <= 0 || height <= 0) width = DisplayWidth(display, screen), height = DisplayHeight(display, screen);
+        if (makeImage(width, height)) warmUp();
     }
 };
 
 ShmImage::ShmImage() : state_(std::make_unique<State>()) {}
 ShmImage::~ShmImage() = default;
 
-std::unique_ptr<ShmImage> ShmImage::prepare() {
+std::unique_ptr<ShmImage> ShmImage::prepare(int width, int height) {
     const char* name = std::getenv("DISPLAY");
     if (!name || !*name) return nullptr;
     // Two threads use Xlib from here on, each with a connection of its own.
     XInitThreads();
     std::unique_ptr<ShmImage> image(new ShmImage());
     State& s = *image->state_;
-    s.preparing = std::thread([&s] {
+    width = std::clamp(width, 0, 16384);
+    height = std::clamp(height, 0, 16384);
+    s.preparing = std::thread([&s, width, height] {
         s.display = XOpenDisplay(nullptr);
-        if (s.display) s.prepare();
+        if (s.display) s.prepare(width, height);
     });
     return image;
 }

@@ -20,9 +20,10 @@ namespace platform::backend::x11 {
 
 class ShmImage {
 public:
-    // Starts making the image for the default screen of $DISPLAY; null
-    // where no X display is named. Whether it worked shows in `attach`.
-    static std::unique_ptr<ShmImage> prepare();
+    // Starts making the image, at width x height or, with either 0, the
+    // size of $DISPLAY's default screen; null where no X display is named.
+    // Whether it worked shows in `attach`.
+    static std::unique_ptr<ShmImage> prepare(int width = 0, int height = 0);
     ~ShmImage();
     ShmImage(const ShmImage&) = delete;
     ShmImage& operator=(const ShmImage&) = delete;
