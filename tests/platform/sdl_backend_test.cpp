@@ -552,3 +552,28 @@ TEST_F(SdlOnX, TheSharedImageFollowsTheWindowAndTakesXErrorsAsFailures) {
     image.reset();
     SDL_DestroyWindow(window);
 }
+
+TEST_F(SdlOnX, AnImageThatCannotShowInTheWindowLeavesItToTheWindowsSurface) {
+    // Made for another X server than the window's (here one that does not
+    // exist), the image is no use; the frame still reaches the window.
+    const std::string display = std::getenv("DISPLAY");
+    setenv("DISPLAY", ":4242", 1);
+    auto image = platform::backend::x11::ShmImage::prepare();
+    setenv("DISPLAY", display.c_str(), 1);
+    ASSERT_NE(image, nullptr);
+    SDL_Window* window = SDL_CreateWindow("fallback", 0, 0, 64, 48, SDL_WINDOW_SHOWN);
+    ASSERT_NE(window, nullptr);
+    {
+        auto presenter = platform::backend::makeShmPresenter(window, std::move(image));
+        const Surface frame = filled(64, 48, 0x336699);
+        presenter->present(frame);
+        presenter->flush();
+        std::vector<std::uint32_t> pixels;
+        int w = 0, h = 0;
+        ASSERT_TRUE(presenter->readBack(pixels, w, h));
+        ASSERT_EQ(w, 64);
+        ASSERT_EQ(h, 48);
+        EXPECT_EQ(std::count(pixels.begin(), pixels.end(), 0x336699u), 64 * 48);
+    }
+    SDL_DestroyWindow(window);
+}

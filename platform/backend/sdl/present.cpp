@@ -193,25 +193,27 @@ public:
 
 private:
     void draw(bool whole) override {
-        if (!attached_ && !image_->attach(window_)) {
-            image_.reset();
-            fallback_ = makeSurfacePresenter(window_);
-            if (frame()) {
-                present(*frame());
-            } else {
-                refresh();
-            }
-            flush();
-            return;
-        }
+        if (!attached_ && !image_->attach(window_)) return fallBack();
         attached_ = true;
         bool resized = false;
         const Canvas all = image_->pixels(resized);
-        if (!all.pixels) return;
+        if (!all.pixels) return fallBack();  // no image at the window's size
         // A new image holds no picture yet, bars included.
         whole = whole || resized || !drawn_;
         const Rect inner = drawRgb(all, whole);
         drawn_ = image_->show(whole ? Rect{0, 0, all.width, all.height} : inner);
+    }
+
+    // From now on the window's SDL surface shows the frames.
+    void fallBack() {
+        image_.reset();
+        fallback_ = makeSurfacePresenter(window_);
+        if (frame()) {
+            present(*frame());
+        } else {
+            refresh();
+        }
+        flush();
     }
 
     SDL_Window* window_;
