@@ -22,9 +22,9 @@ namespace platform::backend::x11 {
 
 namespace {
 
-// Errors on the image's own connection, which only the thread using it
-// sees (Xlib reports an error in the call that reads its reply).
-thread_local bool gFailed = false;
+// Errors on an image's own connection: Xlib reports an error in the call
+// that reads its reply, so each call that can fail clears this and syncs.
+bool gFailed = false;
 
 int recordError(Display*, xError*, XExtCodes*, int* code) {
     gFailed = true;
@@ -117,39 +117,35 @@ struct ShmImage::State {
         segment = XShmSegmentInfo{};
     }
 
-    // Makes the screen-sized image black and lets the X server read all of
-    // it once, a row at a time into a one-row pixmap, so both sides' first
-    // touch of its pages is over before a frame needs it. A band at a time:
-    // the server reads one band while this thread writes the next.
-    void warmUp() {
-        const ::Window root = DefaultRootWindow(display);
+    // Lets the X server read all of the new image once, a row at a time
+    // into a one-row pixmap, so that its first touch of the pages is over
+    // before a frame needs it. Nothing waits for it: the server reads while
+    // the program goes on.
+    void warmUpServer() {
         const auto width = static_cast<unsigned>(image->width);
-        const Pixmap row = XCreatePixmap(display, root, width, 1, static_cast<unsigned>(depth));
+        const Pixmap row = XCreatePixmap(display, DefaultRootWindow(display), width, 1, static_cast<unsigned>(depth));
         XGCValues values{};
         values.graphics_exposures = False;
         GC rowGc = XCreateGC(display, row, GCGraphicsExposures, &values);
-        constexpr int kBand = 32;
-        for (int top = 0; top < image->height; top += kBand) {
-            const int bottom = std::min(top + kBand, image->height);
-            std::memset(image->data + static_cast<std::size_t>(image->bytes_per_line) * top, 0,
-                        static_cast<std::size_t>(image->bytes_per_line) * (bottom - top));
-            for (int y = top; y < bottom; ++y) XShmPutImage(display, row, rowGc, image, 0, y, 0, 0, width, 1, False);
-            XFlush(display);
-        }
+        for (int y = 0; y < image->height; ++y)
+            XShmPutImage(display, row, rowGc, image, 0, y, 0, 0, width, 1, False);
         XFreeGC(display, rowGc);
         XFreePixmap(display, row);
-        XSync(display, False);
+        XFlush(display);
     }
 
-    void prepare(int width, int height) {
+    // The image at width x height, or the screen's size with either 0.
+    bool prepare(int width, int height) {
         catchErrors();
-        if (!XShmQueryExtension(display)) return;
+        if (!XShmQueryExtension(display)) return false;
         const int screen = DefaultScreen(display);
         visual = DefaultVisual(display, screen);
         depth = DefaultDepth(display, screen);
-        if (!isRgb888(visual, depth)) return;
+        if (!isRgb888(visual, depth)) return false;
         if (width <= 0 || height <= 0) width = DisplayWidth(display, screen), height = DisplayHeight(display, screen);
-        if (makeImage(width, height)) warmUp();
+        if (!makeImage(width, height)) return false;
+        warmUpServer();
+        return true;
     }
 };
 
@@ -159,16 +155,16 @@ ShmImage::~ShmImage() = default;
 std::unique_ptr<ShmImage> ShmImage::prepare(int width, int height) {
     const char* name = std::getenv("DISPLAY");
     if (!name || !*name) return nullptr;
-    // Two threads use Xlib from here on, each with a connection of its own.
-    XInitThreads();
     std::unique_ptr<ShmImage> image(new ShmImage());
     State& s = *image->state_;
-    width = std::clamp(width, 0, 16384);
-    height = std::clamp(height, 0, 16384);
-    s.preparing = std::thread([&s, width, height] {
-        s.display = XOpenDisplay(nullptr);
-        if (s.display) s.prepare(width, height);
-    });
+    s.display = XOpenDisplay(nullptr);
+    if (s.display && s.prepare(std::clamp(width, 0, 16384), std::clamp(height, 0, 16384))) {
+        // The process's own first touch, black, on a thread: nothing else
+        // touches these pages until `attach` has joined it.
+        s.preparing = std::thread([data = s.image->data, bytes = std::size_t(s.image->bytes_per_line) * s.image->height] {
+            std::memset(data, 0, bytes);
+        });
+    }
     return image;
 }
 
@@ -176,6 +172,8 @@ bool ShmImage::attach(SDL_Window* window) {
     State& s = *state_;
     if (s.preparing.joinable()) s.preparing.join();
     if (!s.display || !XShmQueryExtension(s.display)) return false;
+    // Errors of the warm-up are of no interest.
+    XSync(s.display, False);
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
     if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;

@@ -5,9 +5,10 @@
 // the X server reads it, every page faults in, one by one: on a virtual
 // machine that is tens of milliseconds on each side, which SDL's window
 // surface pays in the first frame. Made with `prepare` as the backend starts,
-// the image for the whole screen is made, written black and read once by the
-// X server on a thread, while the program connects through SDL and loads its
-// pictures; the first frame then finds it ready.
+// the image for the whole screen is read once by the X server and written
+// black by a thread of this process (which touches nothing but its pages),
+// while the program connects through SDL and loads its pictures; the first
+// frame then finds it ready. Only the calling thread uses Xlib.
 #pragma once
 
 #include "backend/scaler.h"
