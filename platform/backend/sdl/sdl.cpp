@@ -116,7 +116,7 @@ std::unique_ptr<SdlBackend> SdlBackend::open() {
         std::exit(2);
     }
     // Without a render node the window surface is the path for sure; its
-    // image is made on a thread of its own while SDL starts.
+    // image is made now, and made ready while SDL starts.
     std::unique_ptr<x11::ShmImage> prepared;
     if (forced == PresentPath::Surface || (!forced && !hasRenderNode())) prepared = x11::ShmImage::prepare();
     if (!startSdlVideo(false)) return nullptr;

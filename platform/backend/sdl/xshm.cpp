@@ -62,8 +62,8 @@ struct ShmImage::State {
         XCloseDisplay(display);
     }
 
-    // Errors on this connection are recorded for the calling thread instead
-    // of going to Xlib's process-wide handler (which ends the process).
+    // Errors on this connection are recorded in gFailed instead of going to
+    // Xlib's process-wide handler (which ends the process).
     void catchErrors() {
         XExtCodes* codes = XAddExtension(display);
         if (codes) XESetError(display, codes->extension, recordError);
