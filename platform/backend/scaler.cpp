@@ -172,6 +172,26 @@ void Scaler::Axis::build(int s, int d) {
     filter = d == s ? Filter::Copy : blends ? Filter::Linear : Filter::Nearest;
 }
 
+std::pair<int, int> Scaler::Axis::reach(int lo, int hi) const {
+    // The first and last tap of each output never decrease from one output
+    // to the next, so the outputs that read [lo, hi) are one run.
+    const int outputs = to;
+    auto firstTap = [&](int x) { return source[static_cast<std::size_t>(start[x])]; };
+    auto lastTap = [&](int x) { return source[static_cast<std::size_t>(start[x + 1]) - 1]; };
+    int a = 0, b = outputs;
+    while (a < b) {  // the first output whose last tap is at lo or beyond
+        const int mid = a + (b - a) / 2;
+        if (lastTap(mid) < lo) a = mid + 1; else b = mid;
+    }
+    const int first = a;
+    b = outputs;
+    while (a < b) {  // the first output whose first tap is at hi or beyond
+        const int mid = a + (b - a) / 2;
+        if (firstTap(mid) < hi) a = mid + 1; else b = mid;
+    }
+    return {first, a};
+}
+
 // ---- The row cache ----
 
 std::uint32_t* Scaler::cacheSlot(int y, bool& fresh) {
@@ -181,20 +201,21 @@ std::uint32_t* Scaler::cacheSlot(int y, bool& fresh) {
     return rows_.data() + slot * static_cast<std::size_t>(across_.to);
 }
 
-const std::uint32_t* Scaler::packedRow(const Picture& from, int y) {
+const std::uint32_t* Scaler::packedRow(const Picture& from, int y, int x0, int x1) {
     const std::uint32_t* src = rowOf(from, y);
-    if (across_.filter == Filter::Copy) return src;
+    if (across_.filter == Filter::Copy) return src + x0;
     bool fresh = false;
     std::uint32_t* out = cacheSlot(y, fresh);
     if (!fresh) return out;
-    const int n = across_.to;
-    const int* taps = across_.source.data();
+    const int n = x1 - x0;
+    const int* taps = across_.source.data() + 2 * static_cast<std::size_t>(x0);
     if (across_.filter == Filter::Nearest) {
         for (int x = 0; x < n; ++x) out[x] = src[taps[2 * x]];
     } else {
         // Gathering is scalar; the blend then runs over whole rows.
-        gatherPairs(first_.data(), second_.data(), src, taps, across_.paired, n, across_.from - 1);
-        const std::uint8_t* share = across_.share.data();
+        const int paired = std::clamp(across_.paired - x0, 0, n);
+        gatherPairs(first_.data(), second_.data(), src, taps, paired, n, across_.from - 1);
+        const std::uint8_t* share = across_.share.data() + 4 * static_cast<std::size_t>(x0);
         blendRowsAcross(out, first_.data(), second_.data(), share, n);
     }
     return out;
@@ -202,16 +223,17 @@ const std::uint32_t* Scaler::packedRow(const Picture& from, int y) {
 
 // ---- The two pipelines ----
 
-void Scaler::scaleSharp(const Picture& from, const Canvas& to) {
-    const std::size_t rowBytes = static_cast<std::size_t>(to.width) * sizeof(std::uint32_t);
-    for (int y = 0; y < to.height; ++y) {
+void Scaler::scaleSharp(const Picture& from, const Canvas& to, const Rect& out) {
+    const int x0 = out.x, x1 = out.x + out.w;
+    const std::size_t rowBytes = static_cast<std::size_t>(out.w) * sizeof(std::uint32_t);
+    for (int y = out.y; y < out.y + out.h; ++y) {
         const int a = down_.source[2 * y], b = down_.source[2 * y + 1];
         const std::uint32_t t = down_.weight[2 * y + 1] >> (Axis::kOneBits - 8);
-        const std::uint32_t* rowA = packedRow(from, a);
+        const std::uint32_t* rowA = packedRow(from, a, x0, x1);
         if (t == 0) {
-            std::memcpy(rowOf(to, y), rowA, rowBytes);
+            std::memcpy(rowOf(to, y) + x0, rowA, rowBytes);
         } else {
-            blendRowsDown(rowOf(to, y), rowA, packedRow(from, b), static_cast<std::uint16_t>(t), to.width);
+            blendRowsDown(rowOf(to, y) + x0, rowA, packedRow(from, b, x0, x1), static_cast<std::uint16_t>(t), out.w);
         }
     }
 }
@@ -220,32 +242,33 @@ void Scaler::scaleSharp(const Picture& from, const Canvas& to) {
 // horizontal sums run once per output row, and the vertical sums over whole
 // source rows vectorise. (A window narrower but taller than the picture
 // pays more this way; it is rare.)
-void Scaler::scaleAveraging(const Picture& from, const Canvas& to) {
-    const int sw = from.width, n = to.width;
-    std::uint32_t* red = sums_.data();
-    std::uint32_t* green = red + sw;
-    std::uint32_t* blue = green + sw;
+void Scaler::scaleAveraging(const Picture& from, const Canvas& to, const Rect& out) {
     const int* start = across_.start.data();
     const int* taps = across_.source.data();
     const std::uint16_t* across = across_.weight.data();
+    // The source columns the output columns read, and their sums.
+    const int lo = taps[start[out.x]], hi = taps[start[out.x + out.w] - 1] + 1;
+    std::uint32_t* red = sums_.data();
+    std::uint32_t* green = red + from.width;
+    std::uint32_t* blue = green + from.width;
     // Both weights sum to 2^12, so a sum is at most 255 * 2^24 and one
     // rounding shift of 24 bits gives the channel.
     constexpr int shift = 2 * Axis::kOneBits;
     constexpr std::uint32_t half = 1u << (shift - 1);
-    for (int y = 0; y < to.height; ++y) {
+    for (int y = out.y; y < out.y + out.h; ++y) {
         bool first = true;
         for (int i = down_.start[y]; i < down_.start[y + 1]; ++i) {
             const std::uint32_t w = down_.weight[i];
             if (w == 0) continue;
             const std::uint32_t* row = rowOf(from, down_.source[i]);
             if (first) {
-                for (int k = 0; k < sw; ++k) {
+                for (int k = lo; k < hi; ++k) {
                     red[k] = w * (row[k] >> 16 & 0xFFu);
                     green[k] = w * (row[k] >> 8 & 0xFFu);
                     blue[k] = w * (row[k] & 0xFFu);
                 }
             } else {
-                for (int k = 0; k < sw; ++k) {
+                for (int k = lo; k < hi; ++k) {
                     red[k] += w * (row[k] >> 16 & 0xFFu);
                     green[k] += w * (row[k] >> 8 & 0xFFu);
                     blue[k] += w * (row[k] & 0xFFu);
@@ -253,38 +276,61 @@ void Scaler::scaleAveraging(const Picture& from, const Canvas& to) {
             }
             first = false;
         }
-        std::uint32_t* out = rowOf(to, y);
-        for (int x = 0; x < n; ++x) {
+        std::uint32_t* row = rowOf(to, y);
+        for (int x = out.x; x < out.x + out.w; ++x) {
             std::uint32_t r = half, g = half, b = half;
             for (int i = start[x]; i < start[x + 1]; ++i) {
                 r += across[i] * red[taps[i]];
                 g += across[i] * green[taps[i]];
                 b += across[i] * blue[taps[i]];
             }
-            out[x] = (r >> shift) << 16 | (g >> shift) << 8 | b >> shift;
+            row[x] = (r >> shift) << 16 | (g >> shift) << 8 | b >> shift;
         }
     }
 }
 
-void Scaler::scale(const Picture& from, const Canvas& to) {
+bool Scaler::prepare(const Picture& from, const Canvas& to) {
     if (!usable(from.pixels, from.width, from.height, from.stride) ||
         !usable(to.pixels, to.width, to.height, to.stride))
-        return;
+        return false;
     across_.build(from.width, to.width);
     down_.build(from.height, to.height);
     if (across_.filter == Filter::Average || down_.filter == Filter::Average) {
         sums_.resize(3 * static_cast<std::size_t>(from.width));
-        scaleAveraging(from, to);
-        return;
+        return true;
     }
     const std::size_t width = static_cast<std::size_t>(to.width);
     rows_.resize(rowInSlot_.size() * width);
-    rowInSlot_.fill(-1);
     if (across_.filter == Filter::Linear) {
         first_.resize(width);
         second_.resize(width);
     }
-    scaleSharp(from, to);
+    return true;
+}
+
+void Scaler::scaleArea(const Picture& from, const Canvas& to, const Rect& out) {
+    if (out.w <= 0 || out.h <= 0) return;
+    if (across_.filter == Filter::Average || down_.filter == Filter::Average) return scaleAveraging(from, to, out);
+    // The cached rows hold this area's columns only.
+    rowInSlot_.fill(-1);
+    scaleSharp(from, to, out);
+}
+
+void Scaler::scale(const Picture& from, const Canvas& to) {
+    if (!prepare(from, to)) return;
+    scaleArea(from, to, Rect{0, 0, to.width, to.height});
+}
+
+Rect Scaler::scaleRegion(const Picture& from, const Canvas& to, const Rect& changed) {
+    if (!prepare(from, to)) return Rect{0, 0, 0, 0};
+    const int x0 = std::clamp(changed.x, 0, from.width), x1 = std::clamp(changed.x + changed.w, x0, from.width);
+    const int y0 = std::clamp(changed.y, 0, from.height), y1 = std::clamp(changed.y + changed.h, y0, from.height);
+    if (x0 == x1 || y0 == y1) return Rect{0, 0, 0, 0};
+    const auto [ox0, ox1] = across_.reach(x0, x1);
+    const auto [oy0, oy1] = down_.reach(y0, y1);
+    const Rect out{ox0, oy0, ox1 - ox0, oy1 - oy0};
+    scaleArea(from, to, out);
+    return out.w > 0 && out.h > 0 ? out : Rect{0, 0, 0, 0};
 }
 
 void Scaler::scaleLetterboxed(const Picture& from, const Canvas& to) {

@@ -15,6 +15,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace platform::backend {
@@ -52,6 +53,13 @@ public:
     // Scales `from` into letterbox(from, to) and makes the rest of `to`
     // black; all of `to` black when `from` is empty or malformed.
     void scaleLetterboxed(const Picture& from, const Canvas& to);
+    // Scales only the part of `to` that the source pixels in `changed` reach
+    // (widened by the filters' reach: a blended or averaged output pixel
+    // reads its neighbours too) and returns that part, in `to`'s
+    // coordinates; every pixel written is the one scale() would write, so a
+    // picture kept up to date this way equals a whole scale. Empty when
+    // nothing is reached or either picture is unusable.
+    Rect scaleRegion(const Picture& from, const Canvas& to, const Rect& changed);
 
 private:
     // The kinds of filter one axis can need.
@@ -84,17 +92,26 @@ private:
 
         // Rebuilds the tables unless they are already for these lengths.
         void build(int from, int to);
+        // The outputs [first, second) that read any source pixel in
+        // [lo, hi).
+        std::pair<int, int> reach(int lo, int hi) const;
     };
 
-    // Source row y filtered across, for scaleSharp: computed on first use
-    // in a frame and kept in the row cache (the source row itself when the
-    // widths are equal).
-    const std::uint32_t* packedRow(const Picture& from, int y);
+    // Output columns [x0, x1) of source row y filtered across, for
+    // scaleSharp (element 0 is column x0): computed on first use in a pass
+    // and kept in the row cache (the source row itself when the widths are
+    // equal).
+    const std::uint32_t* packedRow(const Picture& from, int y, int x0, int x1);
     // The cache slot for source row y; `fresh` when it must be computed.
     std::uint32_t* cacheSlot(int y, bool& fresh);
 
-    void scaleSharp(const Picture& from, const Canvas& to);
-    void scaleAveraging(const Picture& from, const Canvas& to);
+    // Builds the tables and buffers for these sizes; false when either
+    // picture is unusable.
+    bool prepare(const Picture& from, const Canvas& to);
+    // Output pixels [x0, x1) x [y0, y1) of `to`.
+    void scaleSharp(const Picture& from, const Canvas& to, const Rect& out);
+    void scaleAveraging(const Picture& from, const Canvas& to, const Rect& out);
+    void scaleArea(const Picture& from, const Canvas& to, const Rect& out);
 
     Axis across_, down_;
     // The horizontal results of two source rows, row y in slot y % 2.

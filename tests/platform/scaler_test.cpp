@@ -302,3 +302,72 @@ TEST(Scaler, ReusedScalerFollowsNewPicturesAndSizes) {
         ASSERT_EQ(out.words, scaled(src, w, h).words);
     }
 }
+
+// A screen kept up to date by scaling only what changed, frame after frame,
+// equals a whole scale of the last frame, pixel for pixel: every kind of
+// axis (exact, sharp-bilinear, averaged, and one of each), changes of every
+// size down to one pixel, at the edges and inside.
+TEST(Scaler, RegionsKeepTheScreenEqualToAWholeScale) {
+    std::mt19937 rng(7);
+    struct Case {
+        int outW, outH;
+    };
+    for (const Case c : {Case{1280, 960}, Case{1440, 1080}, Case{1024, 768}, Case{200, 150}, Case{960, 300}}) {
+        SCOPED_TRACE(::testing::Message() << "640x480 into " << c.outW << "x" << c.outH);
+        Image frame = randomImage(640, 480, rng);
+        Image screen(c.outW, c.outH, 0, 3, 0xDEADBEEF);
+        Scaler scaler;
+        scaler.scale(frame.picture(), screen.canvas());
+        for (int step = 0; step < 30; ++step) {
+            // A few rectangles of new pixels, as a frame's sprites make.
+            std::uniform_int_distribution<int> count(1, 4), xs(0, 639), ys(0, 479), side(1, 90);
+            std::vector<Rect> changed;
+            for (int n = count(rng); n > 0; --n) {
+                const int x = xs(rng), y = ys(rng);
+                changed.push_back(Rect{x, y, std::min(side(rng), 640 - x), std::min(side(rng), 480 - y)});
+            }
+            if (step == 0) changed = {Rect{0, 0, 1, 1}, Rect{639, 479, 1, 1}};
+            for (const Rect& r : changed)
+                for (int y = r.y; y < r.y + r.h; ++y)
+                    for (int x = r.x; x < r.x + r.w; ++x) frame.at(x, y) = rng() & 0x00FFFFFF;
+            for (const Rect& r : changed) {
+                const Rect out = scaler.scaleRegion(frame.picture(), screen.canvas(), r);
+                ASSERT_GT(out.w, 0);
+                ASSERT_GT(out.h, 0);
+                EXPECT_LE(out.x + out.w, c.outW);
+                EXPECT_LE(out.y + out.h, c.outH);
+            }
+            const Image whole = scaled(frame, c.outW, c.outH);
+            int wrong = 0;
+            for (int y = 0; y < c.outH; ++y)
+                for (int x = 0; x < c.outW; ++x)
+                    if (screen.at(x, y) != whole.at(x, y) && ++wrong <= 3)
+                        ADD_FAILURE() << "step " << step << ": (" << x << "," << y << ") differs from a whole scale";
+            ASSERT_EQ(wrong, 0);
+            for (int y = 0; y + 1 < c.outH; ++y)  // the padding after each row but the last
+                for (int p = 0; p < 3; ++p) ASSERT_EQ(screen.words[y * (c.outW + 3) + c.outW + p], 0xDEADBEEF);
+        }
+    }
+}
+
+TEST(Scaler, ARegionReachesOnlyTheOutputsThatReadIt) {
+    std::mt19937 rng(3);
+    const Image frame = randomImage(640, 480, rng);
+    Image screen(1280, 960);
+    Scaler scaler;
+    // Exactly twice: a pixel reaches its own 2x2 block and nothing more.
+    EXPECT_EQ(scaler.scaleRegion(frame.picture(), screen.canvas(), Rect{10, 20, 1, 1}).x, 20);
+    const Rect block = scaler.scaleRegion(frame.picture(), screen.canvas(), Rect{10, 20, 1, 1});
+    EXPECT_EQ(block.y, 40);
+    EXPECT_EQ(block.w, 2);
+    EXPECT_EQ(block.h, 2);
+    // Sharp-bilinear 2.25x: the block's edge pixels blend with the
+    // neighbours', so the region is a little wider than 2.25 pixels.
+    Image wide(1440, 1080);
+    const Rect blended = scaler.scaleRegion(frame.picture(), wide.canvas(), Rect{10, 20, 1, 1});
+    EXPECT_GE(blended.w, 3);
+    EXPECT_LE(blended.w, 4);
+    // Outside the picture, or empty: nothing.
+    EXPECT_EQ(scaler.scaleRegion(frame.picture(), wide.canvas(), Rect{640, 0, 5, 5}).w, 0);
+    EXPECT_EQ(scaler.scaleRegion(frame.picture(), wide.canvas(), Rect{5, 5, 0, 5}).w, 0);
+}
