@@ -11,6 +11,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 namespace platform::backend {
@@ -23,6 +24,7 @@ std::unique_ptr<Backend>& slot() {
 }
 
 bool gDisplayMissing = false;
+std::string gWhyMissing;
 
 HostOptions& host() {
     static HostOptions options;
@@ -33,15 +35,26 @@ std::unique_ptr<Backend> choose() {
     const char* value = std::getenv("POMRIVEL_BACKEND");
     const std::string_view forced = value ? value : "";
     if (forced == "headless") return makeHeadlessBackend();
-    if (!forced.empty() && forced != "sdl") {
+    if (!forced.empty() && forced != "x11" && forced != "wayland") {
         // Stop rather than guess: a mistyped setting must not pass unnoticed.
-        std::fprintf(stderr, "pomrivel: POMRIVEL_BACKEND=%s is not a backend; use sdl or headless\n", value);
+        std::fprintf(stderr, "pomrivel: POMRIVEL_BACKEND=%s is not a backend; use wayland, x11 or headless\n", value);
         std::exit(2);
     }
-    if (auto sdl = makeSdlBackend()) return sdl;
+    std::string why;
+    std::unique_ptr<Backend> real;
+    if (host().drawsIntoHostWindow()) {
+        // A screensaver host's window is an X window (XWayland's too).
+        real = makeX11Backend(why);
+    } else {
+        const char* wayland = std::getenv("WAYLAND_DISPLAY");
+        if (forced == "wayland" || (forced.empty() && wayland && *wayland)) real = makeWaylandBackend(why);
+        if (!real && forced != "wayland") real = makeX11Backend(why);
+    }
+    if (real) return real;
     // A virtual screen is what tests and captures ask for by name; without
     // a display nothing is shown at all.
     gDisplayMissing = true;
+    gWhyMissing = why;
     return makeNoDisplayBackend();
 }
 
@@ -107,6 +120,11 @@ const HostOptions& hostOptions() { return host(); }
 bool displayMissing() {
     current();
     return gDisplayMissing;
+}
+
+const std::string& whyDisplayMissing() {
+    current();
+    return gWhyMissing;
 }
 
 void requestCloseFromSignal() {

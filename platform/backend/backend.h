@@ -1,9 +1,10 @@
 // The one place where the Win32 layer meets a real display.
 //
-// Two implementations: `sdl` (a real window, input and screen) and
-// `headless` (a virtual screen, a virtual clock and scripted input, for tests
-// and captures). The USER and KERNEL layers above speak only to this
-// interface, in screen coordinates of the display mode in force.
+// Implementations: one per window system (`x11/`, `wayland/`), sharing what
+// every real display needs (`display.h`); `headless` (a virtual screen, a
+// virtual clock and scripted input, for tests and captures); and a stand-in
+// for no display at all. The USER and KERNEL layers above speak only to
+// this interface, in screen coordinates of the display mode in force.
 #pragma once
 
 #include <windows.h>
@@ -21,8 +22,8 @@ class Surface;
 
 namespace platform::backend {
 
-// A display mode as the layer sees it. The SDL backend emulates mode changes
-// (the saver's "mode" becomes a logical size scaled onto the real screen), so
+// A display mode as the layer sees it. Real displays emulate mode changes
+// (the saver's "mode" becomes a logical size scaled onto every monitor), so
 // these are the sizes the program sees, never the real desktop's after a
 // change.
 struct DisplayMode {
@@ -77,22 +78,28 @@ public:
     virtual void setTitle(WindowId window, const std::string& title) = 0;
     virtual void place(WindowId window, int x, int y, int width, int height, bool topmost) = 0;
     virtual void show(WindowId window, bool visible) = 0;
-    // Shows a window's frame (32-bit pixels, the window's client size) now,
-    // without waiting for vertical sync. `frame` is the window's own pixel
-    // store: it lives until the window is destroyed and changes only by
-    // drawing that is presented, so a backend may show it in place, as a
-    // screen shows its framebuffer, instead of copying it.
-    virtual void present(WindowId window, const gdi::Surface& frame) = 0;
+    // Records that a window's frame (32-bit pixels, the window's client
+    // size) changed; it reaches the screen at the next showFrames().
+    // `frame` is the window's own pixel store: it lives until the window is
+    // destroyed and changes only by drawing that is recorded, so a backend
+    // may read it in place, as a screen reads its framebuffer.
+    virtual void recordFrame(WindowId window, const gdi::Surface& frame) = 0;
+    // Puts the recorded frames on the screen, as far as they changed since
+    // each was last shown, without waiting for vertical sync. The message
+    // queue calls it before every idle wait, so the several drawing calls
+    // of one frame (a box's text, its buttons) reach the screen together.
+    virtual void showFrames() = 0;
 
     // ---- Input ----
     // Takes one pending input event; never waits. A poll that finds nothing
     // is an idle poll (the headless clock advances on those).
     virtual bool pollEvent(Event& event) = 0;
     // Called when the message queue has nothing to return: waits until the
-    // millisecond clock can next change, input arrives or a signal asks to
-    // close, whichever comes first, and never longer. So a program that
-    // polls without pause (as a screensaver's frame loop does) sees every
-    // tick of the clock as before but no longer spins between them.
+    // program could next see something new (the millisecond clock move on
+    // to a tick that matters), input arrives or a signal asks to close,
+    // whichever comes first. So a program that polls without pause (as a
+    // screensaver's frame loop does) takes its frames on the same ticks as
+    // before but no longer spins between them.
     virtual void idle() = 0;
     virtual POINT cursorPosition() = 0;
     virtual void setCursorVisible(bool visible) = 0;
@@ -135,20 +142,23 @@ struct HostOptions {
     bool showFrameRate = false;           // the caption's text, in a corner
     bool drawsIntoHostWindow() const { return window || root; }
 };
-// Set by the process start-up before the backend is first used; the SDL
+// Set by the process start-up before the backend is first used; the X11
 // backend then draws into that window instead of windows of its own, takes
 // no input from it and changes nothing about it.
 void setHostOptions(const HostOptions& options);
 const HostOptions& hostOptions();
 
-// The backend of this process, chosen on first use: POMRIVEL_BACKEND=sdl or
-// headless forces one (any other value stops the process with status 2);
-// otherwise sdl. When no display can be opened (only a real video driver
-// counts: not SDL's offscreen or dummy one), a stand-in that shows nothing
-// and writes message boxes to stderr.
+// The backend of this process, chosen on first use: POMRIVEL_BACKEND=wayland,
+// x11 or headless forces one (any other value stops the process with status
+// 2); otherwise Wayland when WAYLAND_DISPLAY names a compositor that
+// answers, else X11 when DISPLAY names a server that does. Drawing into a
+// host's window is X11's. When no display can be opened, a stand-in that
+// shows nothing and writes message boxes to stderr.
 Backend& current();
-// Whether the backend of this process is that stand-in.
+// Whether the backend of this process is that stand-in, and why no real
+// display could be opened (empty when nothing was named to open).
 bool displayMissing();
+const std::string& whyDisplayMissing();
 
 // Replaces the backend of this process (tests); the previous one is closed.
 void install(std::unique_ptr<Backend> backend);

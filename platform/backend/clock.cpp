@@ -34,7 +34,7 @@ SYSTEMTIME systemLocalTime() {
     return t;
 }
 
-bool waitForNextTick(int inputFd) {
+bool waitUntil(std::uint64_t tick, int inputFd) {
     pollfd watched[2];
     nfds_t count = 0;
     if (const int wake = closeRequestFd(); wake >= 0) watched[count++] = pollfd{wake, POLLIN, 0};
@@ -43,8 +43,11 @@ bool waitForNextTick(int inputFd) {
     // monotonic clock, which moves at the same rate while the system runs.
     timespec now{};
     if (clock_gettime(CLOCK_BOOTTIME, &now) != 0) clock_gettime(CLOCK_MONOTONIC, &now);
-    const timespec untilTick{0, 1'000'000 - now.tv_nsec % 1'000'000};
-    return ppoll(watched, count, &untilTick, nullptr) == 0;
+    const std::uint64_t nowNs = static_cast<std::uint64_t>(now.tv_sec) * 1'000'000'000u + static_cast<std::uint64_t>(now.tv_nsec);
+    const std::uint64_t nowMs = nowNs / 1'000'000u;
+    const std::uint64_t untilNs = std::max(tick, nowMs + 1) * 1'000'000u - nowNs;
+    const timespec timeout{static_cast<time_t>(untilNs / 1'000'000'000u), static_cast<long>(untilNs % 1'000'000'000u)};
+    return ppoll(watched, count, &timeout, nullptr) == 0;
 }
 
 }  // namespace platform::backend

@@ -13,9 +13,10 @@ std::uint64_t systemUptimeMilliseconds();
 // The local wall clock, to the millisecond.
 SYSTEMTIME systemLocalTime();
 
-// Waits until the uptime's millisecond can next change, or `inputFd` (when
-// not -1) is readable, or a signal asks to close, whichever comes first.
-// True when the wait ended at the tick with nothing to read.
-bool waitForNextTick(int inputFd = -1);
+// Waits until the uptime reaches millisecond `tick` (at least until its
+// next millisecond), or `inputFd` (when not -1) is readable, or a signal
+// asks to close, whichever comes first. True when the wait ended at the
+// tick with nothing to read.
+bool waitUntil(std::uint64_t tick, int inputFd = -1);
 
 }  // namespace platform::backend

@@ -1,7 +1,7 @@
 // The stand-in for a display when there is none (no X or Wayland display
-// could be opened, or SDL found only its offscreen or dummy driver). Windows
-// exist but nothing shows them; message boxes are written to stderr and
-// answered with their default button; the clocks are the real ones. The
+// could be opened). Windows exist but nothing shows them; message boxes are
+// written to stderr and answered with their default button; the clocks are
+// the real ones. The
 // process start-up refuses to run the saver on it (the saver would run
 // unseen), so what runs here is a settings or password answer, or a program
 // that needs no screen.
@@ -31,10 +31,11 @@ public:
     void setTitle(WindowId, const std::string&) override {}
     void place(WindowId, int, int, int, int, bool) override {}
     void show(WindowId, bool) override {}
-    void present(WindowId, const gdi::Surface&) override {}
+    void recordFrame(WindowId, const gdi::Surface&) override {}
+    void showFrames() override {}
 
     bool pollEvent(Event&) override { return false; }
-    void idle() override { waitForNextTick(); }
+    void idle() override { waitUntil(systemUptimeMilliseconds() + 1); }
     POINT cursorPosition() override { return POINT{320, 240}; }
     void setCursorVisible(bool) override {}
 

@@ -34,11 +34,16 @@ std::string hostScope(const platform::backend::HostOptions& host) {
     return std::string("x11") + (display ? display : "") + "-" + (host.window ? window : "root");
 }
 
-void explainMissingDisplay() {
-    const char* display = std::getenv("DISPLAY");
-    if (display && *display)
-        std::fprintf(stderr, "pomrivel: cannot open the display DISPLAY=%s, so the saver has nowhere to be seen.\n",
-                     display);
+void explainMissingDisplay(const platform::backend::HostOptions& host) {
+    const std::string& why = platform::backend::whyDisplayMissing();
+    // A host's window that cannot be drawn into is the host's affair: say
+    // what is wrong with it, nothing about capturing frames.
+    if (host.drawsIntoHostWindow()) {
+        std::fprintf(stderr, "pomrivel: %s\n", why.c_str());
+        return;
+    }
+    if (!why.empty() && why != "DISPLAY is not set")
+        std::fprintf(stderr, "pomrivel: %s, so the saver has nowhere to be seen.\n", why.c_str());
     else
         std::fprintf(stderr,
                      "pomrivel: no display to show the saver on: DISPLAY and WAYLAND_DISPLAY are not set (or no X "
@@ -78,7 +83,7 @@ int main(int argc, char** argv) {
 
     // Run unseen, the saver would only cost: say what is missing instead.
     if (runsTheSaver(tail) && platform::backend::displayMissing()) {
-        explainMissingDisplay();
+        explainMissingDisplay(start.host);
         platform::backend::trace("exit 1");
         return 1;
     }

@@ -207,10 +207,13 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
         if (remove) q.quit = false;
         return TRUE;
     }
-    // Nothing to return: let the backend wait for the next tick or input,
-    // so a loop that polls without pause costs next to nothing between
-    // frames and still sees every tick.
-    platform::backend::current().idle();
+    // Nothing to return: what was drawn goes to the screen, then the
+    // backend waits for a tick that matters or input, so a loop that polls
+    // without pause costs next to nothing between frames and still takes
+    // its frames on the same ticks.
+    platform::backend::Backend& backend = platform::backend::current();
+    backend.showFrames();
+    backend.idle();
     return FALSE;
 }
 

@@ -120,7 +120,7 @@ LRESULT callWindowProc(Window& w, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void presentFrame(Window& w) {
-    if (w.visible && w.backendId) backend::current().present(w.backendId, w.frame.surface);
+    if (w.visible && w.backendId) backend::current().recordFrame(w.backendId, w.frame.surface);
 }
 
 HWND createWindow(DWORD exStyle, const WindowClass* cls, const std::string& title, DWORD style, RECT rect, HWND owner,

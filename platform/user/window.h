@@ -75,7 +75,7 @@ MouseTarget windowAt(POINT screen);
 // Calls a window's procedure (a dialog's goes through its dialog procedure).
 LRESULT callWindowProc(Window& w, UINT msg, WPARAM wParam, LPARAM lParam);
 
-// Shows the window's frame on the screen, if it is visible.
+// Records the window's frame for the screen, if it is visible.
 void presentFrame(Window& w);
 
 // Creates a window from resolved arguments; used by CreateWindowExA and by

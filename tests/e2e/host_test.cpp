@@ -371,7 +371,7 @@ TEST(SessionBus, TheSaverNeverAsksToInhibitTheScreensaver) {
     const std::string script = "export DISPLAY='" + x.display() + "'; dbus-monitor --session type=method_call >'" +
                                calls + "' 2>&1 & m=\\$!; sleep 0.5; dbus-send --session --print-reply "
                                "--dest=org.freedesktop.DBus / org.freedesktop.DBus.GetId >/dev/null; "
-                               "POMRIVEL_TRACE='" + trace + "' POMRIVEL_BACKEND=sdl timeout -s TERM 5 '" + saverProgram() +
+                               "POMRIVEL_TRACE='" + trace + "' POMRIVEL_BACKEND=x11 timeout -s TERM 5 '" + saverProgram() +
                                "' /s; sleep 0.3; kill \\$m";
     const std::string line = "dbus-run-session -- sh -c \"" + script + "\"";
     ASSERT_EQ(std::system(line.c_str()) == -1, false);

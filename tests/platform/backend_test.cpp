@@ -348,7 +348,7 @@ TEST(HeadlessWindows, KeepTitlePlacementVisibilityAndWhatTheScreenShowed) {
     b->place(id, 0, 0, 640, 480, true);
     b->show(id, true);
     Surface frame = filled(4, 3, 0x123456);
-    b->present(id, frame);
+    b->recordFrame(id, frame);
 
     EXPECT_EQ(w->title, "second");
     EXPECT_EQ(w->width, 640);
@@ -363,7 +363,7 @@ TEST(HeadlessWindows, KeepTitlePlacementVisibilityAndWhatTheScreenShowed) {
     frame.rgbRow(0)[0] = 0x654321;
     EXPECT_EQ(w->lastFrame()->rgbRow(0)[0], 0x123456u);
     b->show(id, true);
-    b->present(id, frame);
+    b->recordFrame(id, frame);
     EXPECT_EQ(w->lastFrame()->rgbRow(0)[0], 0x654321u);
 
     // So does a destroyed one, after its pixels are gone.
@@ -424,9 +424,9 @@ TEST(HeadlessCapture, WritesTheChosenPresentsOfVisibleWindows) {
     b->show(shown, true);
     std::vector<std::uint32_t> closedAfter;
     for (std::uint32_t i = 1; i <= 10; ++i) {
-        b->present(hidden, hiddenFrame);
+        b->recordFrame(hidden, hiddenFrame);
         shownFrame = filled(8, 6, i);
-        b->present(shown, shownFrame);
+        b->recordFrame(shown, shownFrame);
         Event e;
         if (b->pollEvent(e)) {
             EXPECT_EQ(e.type, EventType::CloseRequest);
@@ -459,7 +459,7 @@ TEST(HeadlessCapture, WritesTheChosenPresentsOfVisibleWindows) {
         fromText("capture=" + (dir.path / "not-a-folder").string() + ";capture-count=5"));
     const auto window = failing->createWindow("shown", 0, 0, 8, 6);
     failing->show(window, true);
-    failing->present(window, frame);
+    failing->recordFrame(window, frame);
     EXPECT_EQ(failing->capturedCount(), 0);
     const auto close = nextEvent(*failing, 0);
     ASSERT_TRUE(close);
@@ -546,7 +546,7 @@ TEST(BackendChoice, AnUnknownBackendNameStopsTheProcessNamingTheValidOnes) {
             platform::backend::install(nullptr);
             platform::backend::current();
         },
-        ::testing::ExitedWithCode(2), "POMRIVEL_BACKEND=sdl2 is not a backend; use sdl or headless");
+        ::testing::ExitedWithCode(2), "POMRIVEL_BACKEND=sdl2 is not a backend; use wayland, x11 or headless");
 }
 
 }  // namespace

@@ -545,7 +545,8 @@ public:
     void setTitle(platform::backend::WindowId, const std::string&) override {}
     void place(platform::backend::WindowId, int, int, int, int, bool) override {}
     void show(platform::backend::WindowId, bool) override {}
-    void present(platform::backend::WindowId, const platform::gdi::Surface&) override {}
+    void recordFrame(platform::backend::WindowId, const platform::gdi::Surface&) override {}
+    void showFrames() override {}
     bool pollEvent(platform::backend::Event&) override { return false; }
     void idle() override {}
     POINT cursorPosition() override { return {}; }

@@ -1,21 +1,28 @@
-// Message boxes the layer draws itself, on the SDL backend and a private X
-// server: the buttons of each style answered by real key and mouse events,
+// Message boxes the layer draws itself, on the X11 backend and a private X
+// server: the buttons of each style answered by key and mouse events,
 // the Return, Escape and close rules, the owner kept out meanwhile, and the
 // ways a box ends unanswered (its owner closed, the quit message, a signal).
 //
 // MessageBoxA does not return until the box ends, so a test acts from inside
 // its modal loop: a hidden driver window gets a message the loop dispatches,
-// and each step it runs pushes SDL events for the box. A close request for
-// the driver, pushed behind a step's events, brings the next step once those
-// events have been handled.
+// and each step it runs sends X events to the box's window through the X
+// server. A close request for the driver, sent behind a step's events,
+// brings the next step once those events have been handled.
 #include <windows.h>
 
-#include "backend/sdl/sdl.h"
+#include "support/xshot.h"
 #include "support/xvfb.h"
 #include "user/box_window.h"
 #include "user/window.h"
 
 #include <gtest/gtest.h>
+
+// Xlib after GoogleTest: Xlib's macros (None, Bool) clash with its names.
+#include "backend/x11/desktop.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -84,17 +91,12 @@ private:
 class Box : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        for (const char* name : {"DISPLAY", "SDL_VIDEODRIVER", "SDL_RENDER_DRIVER", "SDL_FRAMEBUFFER_ACCELERATION"}) {
+        for (const char* name : {"DISPLAY"}) {
             const char* value = std::getenv(name);
             savedEnv_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
         }
         server_ = std::make_unique<test_support::Xvfb>("1024x768x24");
         if (!server_->display().empty()) setenv("DISPLAY", server_->display().c_str(), 1);
-        setenv("SDL_VIDEODRIVER", "x11", 1);
-        // The boxes' pixels are the layer's either way; the software renderer
-        // keeps Mesa's leftovers out of the sanitizer build.
-        setenv("SDL_RENDER_DRIVER", "software", 1);
-        setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 1);
         WNDCLASSA wc{};
         wc.lpfnWndProc = driverProc;
         wc.lpszClassName = "BoxTestDriver";
@@ -113,10 +115,11 @@ protected:
 
     void SetUp() override {
         if (server_->display().empty()) GTEST_SKIP() << "no X server could be started (is Xvfb installed?)";
-        auto sdl = platform::backend::SdlBackend::open();
-        ASSERT_TRUE(sdl) << SDL_GetError();
-        sdl_ = sdl.get();
-        platform::backend::install(std::move(sdl));
+        std::string why;
+        auto x11 = platform::backend::x11::Desktop::open(why);
+        ASSERT_TRUE(x11) << why;
+        x11_ = x11.get();
+        platform::backend::install(std::move(x11));
         driver_ = CreateWindowExA(0, "BoxTestDriver", "driver", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
                                   nullptr);
         gSteps.clear();
@@ -152,32 +155,55 @@ protected:
         return MessageBoxA(owner, text, caption, style);
     }
 
-    SDL_Window* sdlWindowOf(HWND hwnd) const {
+    Window xWindowOf(HWND hwnd) const {
         const platform::user::Window* w = platform::user::findWindow(hwnd);
-        return w ? sdl_->sdlWindow(w->backendId) : nullptr;
+        const std::vector<Window> xs = w ? x11_->xWindows(w->backendId) : std::vector<Window>{};
+        return xs.empty() ? 0 : xs.front();
     }
 
-    void pushKey(SDL_Keycode key, bool down) const {
-        SDL_Event e{};
-        e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-        e.key.keysym.sym = key;
-        e.key.keysym.scancode = SDL_GetScancodeFromKey(key);
-        SDL_PushEvent(&e);
+    // Events go to the window of the box in front; the X server hands them
+    // back in the order they were sent, and they are in the backend's queue
+    // once the round trip is back.
+    void send(Window to, XEvent& e, long mask) const {
+        Display* d = x11_->display();
+        XSendEvent(d, to, False, mask, &e);
+        XSync(d, False);
     }
-    void press(SDL_Keycode key) const {
+
+    void pushKey(KeySym key, bool down) const {
+        Display* d = x11_->display();
+        XEvent e{};
+        e.xkey.type = down ? KeyPress : KeyRelease;
+        e.xkey.display = d;
+        e.xkey.window = xWindowOf(GetActiveWindow());
+        e.xkey.root = DefaultRootWindow(d);
+        e.xkey.keycode = XKeysymToKeycode(d, key);
+        e.xkey.same_screen = True;
+        send(e.xkey.window, e, down ? KeyPressMask : KeyReleaseMask);
+    }
+    void press(KeySym key) const {
         pushKey(key, true);
         pushKey(key, false);
     }
 
     // A left button event at a point of the window's client area.
     void pushButton(HWND hwnd, POINT at, bool down) const {
-        SDL_Event e{};
-        e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
-        e.button.windowID = SDL_GetWindowID(sdlWindowOf(hwnd));
-        e.button.button = SDL_BUTTON_LEFT;
-        e.button.x = at.x;
-        e.button.y = at.y;
-        SDL_PushEvent(&e);
+        Display* d = x11_->display();
+        RECT r{};
+        GetWindowRect(hwnd, &r);
+        XEvent e{};
+        e.xbutton.type = down ? ButtonPress : ButtonRelease;
+        e.xbutton.display = d;
+        e.xbutton.window = xWindowOf(hwnd);
+        e.xbutton.root = DefaultRootWindow(d);
+        e.xbutton.button = Button1;
+        e.xbutton.x = at.x;
+        e.xbutton.y = at.y;
+        // No emulated mode: the screen's coordinates are the real ones.
+        e.xbutton.x_root = r.left + at.x;
+        e.xbutton.y_root = r.top + at.y;
+        e.xbutton.same_screen = True;
+        send(e.xbutton.window, e, down ? ButtonPressMask : ButtonReleaseMask);
     }
     void click(HWND hwnd, POINT at) const {
         pushButton(hwnd, at, true);
@@ -187,22 +213,51 @@ protected:
 
     // The window manager's close of a window.
     void pushClose(HWND hwnd) const {
-        SDL_Event e{};
-        e.type = SDL_WINDOWEVENT;
-        e.window.event = SDL_WINDOWEVENT_CLOSE;
-        e.window.windowID = SDL_GetWindowID(sdlWindowOf(hwnd));
-        SDL_PushEvent(&e);
+        Display* d = x11_->display();
+        XEvent e{};
+        e.xclient.type = ClientMessage;
+        e.xclient.window = xWindowOf(hwnd);
+        e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+        e.xclient.format = 32;
+        e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+        send(e.xclient.window, e, NoEventMask);
+    }
+
+    std::string title(HWND hwnd) const {
+        char* name = nullptr;
+        std::string text;
+        if (XFetchName(x11_->display(), xWindowOf(hwnd), &name) && name) text = name;
+        if (name) XFree(name);
+        return text;
+    }
+
+    bool hasState(HWND hwnd, const char* state) const {
+        Display* d = x11_->display();
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        bool found = false;
+        if (XGetWindowProperty(d, xWindowOf(hwnd), XInternAtom(d, "_NET_WM_STATE", False), 0, 16, False, XA_ATOM,
+                               &type, &format, &count, &after, &data) == Success && data) {
+            const Atom wanted = XInternAtom(d, state, False);
+            for (unsigned long i = 0; i < count; ++i) found = found || reinterpret_cast<Atom*>(data)[i] == wanted;
+        }
+        if (data) XFree(data);
+        return found;
     }
 
     // What the display shows of a window, 0x00RRGGBB.
     std::vector<std::uint32_t> picture(HWND hwnd, int& width, int& height) const {
-        std::vector<std::uint32_t> pixels;
-        const platform::user::Window* w = platform::user::findWindow(hwnd);
-        EXPECT_TRUE(w && sdl_->readBack(w->backendId, pixels, width, height));
-        return pixels;
+        platform::backend::current().showFrames();
+        XSync(x11_->display(), False);
+        const test_support::Image shot = test_support::grabWindow(server_->display(), xWindowOf(hwnd));
+        width = shot.width;
+        height = shot.height;
+        return shot.pixels;
     }
 
-    platform::backend::SdlBackend* sdl_ = nullptr;
+    platform::backend::x11::Desktop* x11_ = nullptr;
     HWND driver_ = nullptr;
     static inline std::unique_ptr<test_support::Xvfb> server_;
     static inline std::vector<std::pair<std::string, std::optional<std::string>>> savedEnv_;
@@ -215,7 +270,7 @@ TEST_F(Box, EachStylesButtonsAnswerToClicksAndReturnPressesTheDefault) {
         for (std::size_t i = 0; i < expected.size(); ++i) {
             SCOPED_TRACE("style " + std::to_string(buttons) + ", button " + std::to_string(i));
             const int clicked = show(owner, buttons, {[&](HWND box) {
-                                         EXPECT_STREQ(SDL_GetWindowTitle(sdlWindowOf(box)), "Box");
+                                         EXPECT_EQ(title(box), "Box");
                                          const std::vector<RECT> rects = platform::user::boxButtonRects(box);
                                          ASSERT_EQ(rects.size(), expected.size());
                                          click(box, centre(rects[i]));
@@ -223,11 +278,11 @@ TEST_F(Box, EachStylesButtonsAnswerToClicksAndReturnPressesTheDefault) {
             EXPECT_EQ(clicked, expected[i].id);
             // MB_DEFBUTTON1..3 make it the one Return presses.
             const UINT defButton = static_cast<UINT>(i) << 8;
-            EXPECT_EQ(show(owner, buttons | defButton, {[&](HWND) { press(SDLK_RETURN); }}), expected[i].id);
+            EXPECT_EQ(show(owner, buttons | defButton, {[&](HWND) { press(XK_Return); }}), expected[i].id);
         }
     }
     // A default past the last button is the last.
-    EXPECT_EQ(show(owner, MB_YESNO | 0x300, {[&](HWND) { press(SDLK_RETURN); }}), IDNO);
+    EXPECT_EQ(show(owner, MB_YESNO | 0x300, {[&](HWND) { press(XK_Return); }}), IDNO);
 }
 
 TEST_F(Box, AClickCountsOnlyWhenPressedAndReleasedOnTheSameButton) {
@@ -245,18 +300,18 @@ TEST_F(Box, AClickCountsOnlyWhenPressedAndReleasedOnTheSameButton) {
 }
 
 TEST_F(Box, EscapeAndTheWindowManagersCloseAnswerCancelOrTheOneButtonButNotYesOrNo) {
-    EXPECT_EQ(show(nullptr, MB_OK, {[&](HWND) { press(SDLK_ESCAPE); }}), IDOK);
-    EXPECT_EQ(show(nullptr, MB_OKCANCEL, {[&](HWND) { press(SDLK_ESCAPE); }}), IDCANCEL);
+    EXPECT_EQ(show(nullptr, MB_OK, {[&](HWND) { press(XK_Escape); }}), IDOK);
+    EXPECT_EQ(show(nullptr, MB_OKCANCEL, {[&](HWND) { press(XK_Escape); }}), IDCANCEL);
     EXPECT_EQ(show(nullptr, MB_RETRYCANCEL, {[&](HWND box) { pushClose(box); }}), IDCANCEL);
     for (UINT style : {MB_YESNO, MB_ABORTRETRYIGNORE}) {
         const int answer = show(nullptr, style,
                                 {[&](HWND box) {
-                                     press(SDLK_ESCAPE);
+                                     press(XK_Escape);
                                      pushClose(box);
                                  },
                                  [&](HWND box) {
                                      EXPECT_EQ(GetActiveWindow(), box) << "Escape and close leave it open";
-                                     press(SDLK_RETURN);
+                                     press(XK_Return);
                                  }});
         EXPECT_EQ(answer, platform::backend::boxButtons(style).front().id);
     }
@@ -264,18 +319,18 @@ TEST_F(Box, EscapeAndTheWindowManagersCloseAnswerCancelOrTheOneButtonButNotYesOr
 
 TEST_F(Box, TabAndArrowsMoveTheFocusThatSpaceAndReturnPress) {
     EXPECT_EQ(show(nullptr, MB_YESNOCANCEL, {[&](HWND) {
-                       press(SDLK_TAB);
-                       press(SDLK_SPACE);
+                       press(XK_Tab);
+                       press(XK_space);
                    }}),
               IDNO);
     EXPECT_EQ(show(nullptr, MB_YESNOCANCEL, {[&](HWND) {
-                       press(SDLK_LEFT);  // round from the first to the last
-                       press(SDLK_RETURN);
+                       press(XK_Left);  // round from the first to the last
+                       press(XK_Return);
                    }}),
               IDCANCEL);
     // The release of a key pressed before the box opened is not the box's.
     const int answer = show(nullptr, MB_OKCANCEL, {[&](HWND box) {
-                                pushKey(SDLK_RETURN, false);
+                                pushKey(XK_Return, false);
                                 pushClose(box);
                             }});
     EXPECT_EQ(answer, IDCANCEL);
@@ -287,9 +342,9 @@ TEST_F(Box, TheOwnerTakesNoInputUntilTheBoxIsAnsweredThenHasTheKeyboardAgain) {
     const int answer = show(owner, MB_OK, {[&](HWND box) {
                                 EXPECT_NE(box, owner);
                                 click(owner, {50, 50});
-                                press(SDLK_a);  // the box has the keyboard
+                                press(XK_a);  // the box has the keyboard
                             },
-                            [&](HWND) { press(SDLK_RETURN); }});
+                            [&](HWND) { press(XK_Return); }});
     EXPECT_EQ(answer, IDOK);
     EXPECT_EQ(gOwnerMessages, std::vector<UINT>{}) << "nothing reached the owner";
     EXPECT_EQ(GetActiveWindow(), owner);
@@ -303,8 +358,8 @@ TEST_F(Box, IsTopmostOverATopmostOwnerOrWhenItsStyleSaysSo) {
     auto topmost = [&](HWND owner, UINT style) {
         bool onTop = false;
         show(owner, style, {[&](HWND box) {
-                 onTop = SDL_GetWindowFlags(sdlWindowOf(box)) & SDL_WINDOW_ALWAYS_ON_TOP;
-                 press(SDLK_RETURN);
+                 onTop = hasState(box, "_NET_WM_STATE_ABOVE");
+                 press(XK_Return);
              }});
         return onTop;
     };
@@ -370,7 +425,7 @@ TEST_F(Box, IsCentredAndShowsCaptionTextIconAndButtons) {
                  EXPECT_EQ(at(3, 10), 0x0A246Au) << "the caption bar starts dark blue";
                  EXPECT_EQ(at(width / 2, height - 4), 0xD4D0C8u) << "on the face colour";
                  EXPECT_EQ(at(3 + 12 + c.at.x, 21 + 12 + c.at.y), c.colour);
-                 press(SDLK_RETURN);
+                 press(XK_Return);
              }});
     }
 }
@@ -380,7 +435,7 @@ TEST_F(Box, TextWrapsAndBreaksIntoLinesWithinTheScreen) {
         RECT r{};
         show(nullptr, MB_OK, {[&](HWND box) {
                  GetWindowRect(box, &r);
-                 press(SDLK_RETURN);
+                 press(XK_Return);
              }},
              text.c_str());
         return SIZE{r.right - r.left, r.bottom - r.top};

@@ -25,4 +25,19 @@ Image readPng(const std::string& path) {
     return image;
 }
 
+bool writePng(const std::string& path, const Image& image) {
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    png.width = static_cast<png_uint_32>(image.width);
+    png.height = static_cast<png_uint_32>(image.height);
+    png.format = PNG_FORMAT_RGB;
+    std::vector<png_byte> rgb(image.pixels.size() * 3);
+    for (std::size_t i = 0; i < image.pixels.size(); ++i) {
+        rgb[3 * i] = static_cast<png_byte>(image.pixels[i] >> 16);
+        rgb[3 * i + 1] = static_cast<png_byte>(image.pixels[i] >> 8);
+        rgb[3 * i + 2] = static_cast<png_byte>(image.pixels[i]);
+    }
+    return png_image_write_to_file(&png, path.c_str(), 0, rgb.data(), 0, nullptr) != 0;
+}
+
 }  // namespace test_support

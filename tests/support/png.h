@@ -19,5 +19,8 @@ struct Image {
 
 // Any PNG, as 8-bit RGB; an empty image if the file cannot be read.
 Image readPng(const std::string& path);
+// Writes an image as 8-bit RGB (to look at what a test saw); false when
+// the file cannot be written.
+bool writePng(const std::string& path, const Image& image);
 
 }  // namespace test_support

@@ -17,9 +17,9 @@ public:
 
     const std::string& display() const { return display_; }
     // The environment of a program of ours shown on this server: its
-    // display, no Wayland one, the SDL backend.
+    // display, no Wayland one, the X11 backend.
     std::map<std::string, std::string> environment() const {
-        return {{"DISPLAY", display_}, {"WAYLAND_DISPLAY", ""}, {"POMRIVEL_BACKEND", "sdl"}};
+        return {{"DISPLAY", display_}, {"WAYLAND_DISPLAY", ""}, {"POMRIVEL_BACKEND", "x11"}};
     }
     // Ends the server now, as a crash or a closed session would.
     void stop();

@@ -158,7 +158,7 @@ void HeadlessBackend::show(WindowId window, bool visible) {
     it->second.visible = visible;
 }
 
-void HeadlessBackend::present(WindowId window, const gdi::Surface& frame) {
+void HeadlessBackend::recordFrame(WindowId window, const gdi::Surface& frame) {
     auto it = windows_.find(window);
     if (it == windows_.end() || it->second.destroyed) return;
     WindowState& w = it->second;

@@ -159,7 +159,10 @@ public:
     void setTitle(WindowId window, const std::string& title) override;
     void place(WindowId window, int x, int y, int width, int height, bool topmost) override;
     void show(WindowId window, bool visible) override;
-    void present(WindowId window, const gdi::Surface& frame) override;
+    // Shown at once: the virtual screen shows the frame in place, and a
+    // capture counts every frame recorded.
+    void recordFrame(WindowId window, const gdi::Surface& frame) override;
+    void showFrames() override {}
 
     bool pollEvent(Event& event) override;
     // The idle poll is this backend's clock step: it never waits.

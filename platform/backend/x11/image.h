@@ -1,0 +1,62 @@
+// An X window as an output: the frame scaled into an image of the window's
+// size and sent, a changed rectangle at a time, with XShmPutImage (shared
+// memory, where the server offers MIT-SHM and shares our memory) or
+// XPutImage (a remote display). Pixels are written in the window's own
+// visual; where that is not 0x00RRGGBB the frame is scaled beside the
+// image and converted in.
+#pragma once
+
+#include "backend/output.h"
+#include "backend/x11/pixels.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XShm.h>
+
+#include <memory>
+#include <vector>
+
+namespace platform::backend::x11 {
+
+class WindowOutput final : public Output {
+public:
+    // `window` of `width` x `height` pixels, whose visual has `layout` and
+    // `depth`. `shm`: the server offers MIT-SHM.
+    WindowOutput(Display* display, Window window, Visual* visual, int depth, const PixelLayout& layout, bool shm,
+                 int width, int height);
+    ~WindowOutput() override;
+
+    Window window() const { return window_; }
+    // The window's size changed: a new image at the next show.
+    void resize(int width, int height);
+    bool show(const Picture& frame) override;
+
+private:
+    bool makeImage();
+    void freeImage();
+    // Whether errors came of the last frame's requests.
+    bool lastShowFailed();
+
+    Display* display_;
+    Window window_;
+    Visual* visual_;
+    int depth_;
+    PixelLayout layout_;
+    PixelWriter writer_;
+    bool shm_;
+    GC gc_ = nullptr;
+    int width_, height_;
+    XImage* image_ = nullptr;
+    XShmSegmentInfo segment_{};
+    bool attached_ = false;
+    // Scaled pixels where the visual is not 0x00RRGGBB.
+    std::vector<std::uint32_t> staging_;
+    // The image is new: nothing of the frame is in it yet.
+    bool fresh_ = true;
+    // A frame was sent since the last check, and the error count then.
+    bool sent_ = false;
+    unsigned long errorsWhenSent_ = 0;
+    // The size an image could not be made at; not tried again at it.
+    int failedW_ = 0, failedH_ = 0;
+};
+
+}  // namespace platform::backend::x11
