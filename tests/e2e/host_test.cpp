@@ -4,6 +4,7 @@
 // bus where it must never inhibit the desktop's screensaver.
 #include "run.h"
 #include "support/png.h"
+#include "support/xshot.h"
 #include "support/xvfb.h"
 
 #include <gtest/gtest.h>
@@ -48,7 +49,7 @@ std::string saverProgram() {
 // A running preview_host, spoken to through its standard input and output.
 class PreviewHost {
 public:
-    PreviewHost(const std::string& display, const std::string& size) {
+    PreviewHost(const std::string& display, const std::string& size, const std::string& kind = "") {
         int toChild[2], fromChild[2];
         if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0) return;
         posix_spawn_file_actions_t actions;
@@ -61,8 +62,8 @@ public:
         std::vector<char*> envp;
         for (std::string& e : environment) envp.push_back(e.data());
         envp.push_back(nullptr);
-        std::string program = PREVIEW_HOST, arg = size;
-        char* argv[] = {program.data(), arg.data(), nullptr};
+        std::string program = PREVIEW_HOST, arg = size, kindArg = kind;
+        char* argv[] = {program.data(), arg.data(), kind.empty() ? nullptr : kindArg.data(), nullptr};
         if (posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, envp.data()) != 0) pid_ = -1;
         posix_spawn_file_actions_destroy(&actions);
         close(toChild[0]);
@@ -243,7 +244,8 @@ TEST(HostOptions, AWrongWindowOrValueIsAClearMessageAndTheHelpAndVersionAnswer) 
     e2e::Result r = e2e::run(saverProgram(), {"--window-id", "0x7fffff01"}, x.environment(), 5000);
     ASSERT_TRUE(r.finished);
     EXPECT_NE(r.status, 0);
-    EXPECT_NE(r.errors.find("no window 0x7fffff01"), std::string::npos) << r.errors;
+    EXPECT_NE(r.errors.find("there is no window 0x7fffff01 on the X display"), std::string::npos) << r.errors;
+    EXPECT_EQ(r.errors.find("pomrivel-capture"), std::string::npos) << "a window's fault, not a missing display";
 
     r = e2e::run(saverProgram(), {"--window-id", "twelve"}, x.environment(), 5000);
     EXPECT_EQ(r.status, 1);
@@ -253,6 +255,136 @@ TEST(HostOptions, AWrongWindowOrValueIsAClearMessageAndTheHelpAndVersionAnswer) 
     EXPECT_EQ(r.status, 0);
     r = e2e::run(saverProgram(), {"--version"}, x.environment(), 5000);
     EXPECT_EQ(r.status, 0);
+}
+
+// ---- Windows and displays that make drawing hard ----
+
+// Every property of a window, name and raw value.
+std::map<std::string, std::string> properties(const std::string& display, unsigned long window) {
+    std::map<std::string, std::string> all;
+    Display* d = XOpenDisplay(display.c_str());
+    if (!d) return all;
+    int count = 0;
+    if (Atom* names = XListProperties(d, window, &count)) {
+        for (int i = 0; i < count; ++i) {
+            Atom type = 0;
+            int format = 0;
+            unsigned long items = 0, after = 0;
+            unsigned char* data = nullptr;
+            std::string value;
+            if (XGetWindowProperty(d, window, names[i], 0, 1 << 20, False, AnyPropertyType, &type, &format, &items,
+                                   &after, &data) == Success && data)
+                value.assign(reinterpret_cast<char*>(data), items * static_cast<unsigned long>(format / 8));
+            if (data) XFree(data);
+            char* name = XGetAtomName(d, names[i]);
+            all[name ? name : "?"] = value;
+            XFree(name);
+        }
+        XFree(names);
+    }
+    XCloseDisplay(d);
+    return all;
+}
+
+unsigned long rootOf(const std::string& display) {
+    Display* d = XOpenDisplay(display.c_str());
+    if (!d) return 0;
+    const unsigned long root = DefaultRootWindow(d);
+    XCloseDisplay(d);
+    return root;
+}
+
+// How many colours a picture has: a scene has hundreds, a blank window one.
+std::size_t colours(const Image& image) {
+    return std::set<std::uint32_t>(image.pixels.begin(), image.pixels.end()).size();
+}
+
+TEST(HostWindow, TheHackChangesNoPropertyOfTheHostsWindowOrOfTheRoot) {
+    test_support::Xvfb x;
+    NEEDS_X(x);
+    PreviewHost host(x.display(), "320x240");
+    ASSERT_FALSE(host.window().empty());
+    const unsigned long window = std::stoul(host.window(), nullptr, 16);
+    const auto before = properties(x.display(), window);
+    const auto rootBefore = properties(x.display(), rootOf(x.display()));
+    {
+        e2e::Process saver(saverProgram(), {"--window-id", host.window()}, x.environment());
+        ASSERT_TRUE(saver.waitForFrames()) << saver.trace() << saver.errors();
+        EXPECT_EQ(properties(x.display(), window), before) << "while it draws";
+        EXPECT_EQ(saver.stop(SIGTERM, 3000).status, 0);
+    }
+    EXPECT_EQ(properties(x.display(), window), before) << "after it ended";
+    {
+        e2e::Process root(saverProgram(), {"--root"}, x.environment());
+        ASSERT_TRUE(root.waitForFrames()) << root.trace() << root.errors();
+        EXPECT_EQ(root.stop(SIGTERM, 3000).status, 0);
+    }
+    EXPECT_EQ(properties(x.display(), rootOf(x.display())), rootBefore) << "--root leaves the root window as it was";
+}
+
+TEST(HostWindow, AWindowDestroyedAsTheHackStartsEndsItCleanly) {
+    test_support::Xvfb x;
+    NEEDS_X(x);
+    // A preview closed at once, at moments through the hack's start-up.
+    for (const int delayMs : {0, 5, 10, 15, 20, 25, 30, 40, 60}) {
+        SCOPED_TRACE("destroyed after " + std::to_string(delayMs) + " ms");
+        PreviewHost host(x.display(), "160x120");
+        ASSERT_FALSE(host.window().empty());
+        e2e::Process saver(saverProgram(), {"--window-id", host.window()}, x.environment());
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        ASSERT_EQ(host.command("destroy"), "destroyed");
+        const e2e::Result r = saver.wait(5000);
+        ASSERT_TRUE(r.finished) << r.trace << r.errors;
+        EXPECT_EQ(r.errors.find("X Error"), std::string::npos) << "never Xlib's handler: " << r.errors;
+        if (r.status != 0) {
+            // Gone before the hack could look at it: said so.
+            EXPECT_EQ(r.status, 1);
+            EXPECT_NE(r.errors.find("there is no window " + host.window()), std::string::npos) << r.errors;
+        }
+    }
+}
+
+TEST(HostWindow, AnInputOnlyWindowIsRefusedNamingIt) {
+    test_support::Xvfb x;
+    NEEDS_X(x);
+    PreviewHost host(x.display(), "160x120", "input-only");
+    ASSERT_FALSE(host.window().empty());
+    const e2e::Result r = e2e::run(saverProgram(), {"--window-id", host.window()}, x.environment(), 5000);
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.errors.find("window " + host.window() + " is an input-only window"), std::string::npos) << r.errors;
+}
+
+// Hack mode (--root) and the saver on its own (/s) on 16-, 24- and 30-bit
+// screens and on a server without MIT-SHM draw the scene; an 8-bit
+// colour-mapped screen is refused with a message and status 1.
+TEST(Depths, EveryTrueColourScreenShowsTheSceneAndAColourMappedOneIsRefused) {
+    struct Case {
+        std::string screen;
+        std::vector<std::string> serverArgs;
+    };
+    for (const Case& c : {Case{"640x480x16", {}}, Case{"640x480x24", {}}, Case{"640x480x30", {}},
+                          Case{"640x480x24", {"-extension", "MIT-SHM"}}}) {
+        test_support::Xvfb x(c.screen, c.serverArgs);
+        NEEDS_X(x);
+        for (const std::vector<std::string>& args : {std::vector<std::string>{"--root"}, std::vector<std::string>{"/s"}}) {
+            SCOPED_TRACE(c.screen + (c.serverArgs.empty() ? "" : " without MIT-SHM") + " " + args[0]);
+            e2e::Process saver(saverProgram(), args, x.environment());
+            ASSERT_TRUE(saver.waitForFrames()) << saver.trace() << saver.errors();
+            const Image shot = test_support::grabScreen(x.display());
+            EXPECT_GT(colours(shot), 200u) << "the scene, not a blank screen";
+            EXPECT_EQ(saver.stop(SIGTERM, 3000).status, 0) << saver.errors();
+        }
+    }
+    test_support::Xvfb x("640x480x8");
+    NEEDS_X(x);
+    for (const char* mode : {"--root", "/s"}) {
+        SCOPED_TRACE(mode);
+        const e2e::Result r = e2e::run(saverProgram(), {mode}, x.environment(), 5000);
+        ASSERT_TRUE(r.finished);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.errors.find("PseudoColor visual of depth 8"), std::string::npos) << r.errors;
+    }
 }
 
 // ---- The real XScreenSaver daemon ----
@@ -366,12 +498,17 @@ TEST(SessionBus, TheSaverNeverAsksToInhibitTheScreensaver) {
     NEEDS_X(x);
     const std::string dir = e2e::freshDir("session-bus");
     const std::string calls = dir + "/calls.txt", trace = dir + "/trace.txt";
+    // A runtime folder of its own: another saver of the same user on the
+    // machine must not make this one stop at its single-instance check.
+    const std::string runtime = e2e::freshDir("session-bus-runtime");
+    chmod(runtime.c_str(), 0700);
     // Within one session bus: a monitor of every method call, a call of our
     // own to prove it sees them, then the saver for five seconds of frames.
     const std::string script = "export DISPLAY='" + x.display() + "'; dbus-monitor --session type=method_call >'" +
                                calls + "' 2>&1 & m=\\$!; sleep 0.5; dbus-send --session --print-reply "
                                "--dest=org.freedesktop.DBus / org.freedesktop.DBus.GetId >/dev/null; "
-                               "POMRIVEL_TRACE='" + trace + "' POMRIVEL_BACKEND=x11 timeout -s TERM 5 '" + saverProgram() +
+                               "XDG_RUNTIME_DIR='" + runtime + "' POMRIVEL_TRACE='" + trace +
+                               "' POMRIVEL_BACKEND=x11 timeout -s TERM 5 '" + saverProgram() +
                                "' /s; sleep 0.3; kill \\$m";
     const std::string line = "dbus-run-session -- sh -c \"" + script + "\"";
     ASSERT_EQ(std::system(line.c_str()) == -1, false);

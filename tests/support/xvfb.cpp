@@ -2,6 +2,8 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -10,7 +12,7 @@
 
 namespace test_support {
 
-Xvfb::Xvfb(const std::string& screen) : owner_(getpid()) {
+Xvfb::Xvfb(const std::string& screen, const std::vector<std::string>& arguments) : owner_(getpid()) {
     int fds[2];
     if (pipe(fds) != 0) return;
     pid_ = fork();
@@ -26,8 +28,12 @@ Xvfb::Xvfb(const std::string& screen) : owner_(getpid()) {
         // -displayfd: the server picks a free display and writes its number
         // once it accepts connections. -noreset: without it the server resets
         // when its last client leaves and refuses connections meanwhile.
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
-               "-noreset", static_cast<char*>(nullptr));
+        std::vector<std::string> args{"Xvfb", "-displayfd", fd, "-screen", "0", screen, "-nolisten", "tcp", "-noreset"};
+        args.insert(args.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execvp("Xvfb", argv.data());
         _exit(127);
     }
     close(fds[1]);

@@ -3,14 +3,16 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 namespace test_support {
 
 class Xvfb {
 public:
-    // Starts Xvfb with one screen of the given size on a display number it
-    // picks itself; display() (":N") is empty when no server could start.
-    explicit Xvfb(const std::string& screen = "1024x768x24");
+    // Starts Xvfb with one screen of the given size (and any further
+    // arguments, "-extension MIT-SHM" say) on a display number it picks
+    // itself; display() (":N") is empty when no server could start.
+    explicit Xvfb(const std::string& screen = "1024x768x24", const std::vector<std::string>& arguments = {});
     ~Xvfb();
     Xvfb(const Xvfb&) = delete;
     Xvfb& operator=(const Xvfb&) = delete;

@@ -2,8 +2,10 @@
 // preview is one: it makes a window on $DISPLAY for a hack to draw into and
 // does what its standard input says.
 //
-//   preview_host WxH[+X+Y]  makes and maps the window (at X,Y, default
-//                           10,10); prints "window 0x..."
+//   preview_host WxH[+X+Y] [input-only]
+//                           makes and maps the window (at X,Y, default
+//                           10,10; an InputOnly one if asked); prints
+//                           "window 0x..."
 //
 // Then one command per line, each answered with a line:
 //   resize W H            resizes the window             -> "resized"
@@ -39,8 +41,10 @@ bool snap(Display* d, Window w, const std::string& path) {
 
 int main(int argc, char** argv) {
     int width = 0, height = 0, x = 10, y = 10;
-    if (argc != 2 || std::sscanf(argv[1], "%dx%d+%d+%d", &width, &height, &x, &y) < 2 || width <= 0 || height <= 0) {
-        std::fprintf(stderr, "usage: preview_host WxH[+X+Y]\n");
+    const bool inputOnly = argc == 3 && std::string(argv[2]) == "input-only";
+    if (argc < 2 || argc > 3 || (argc == 3 && !inputOnly) ||
+        std::sscanf(argv[1], "%dx%d+%d+%d", &width, &height, &x, &y) < 2 || width <= 0 || height <= 0) {
+        std::fprintf(stderr, "usage: preview_host WxH[+X+Y] [input-only]\n");
         return 2;
     }
     Display* d = XOpenDisplay(nullptr);
@@ -50,7 +54,9 @@ int main(int argc, char** argv) {
     }
     const int screen = DefaultScreen(d);
     // A grey window, so a hack that never draws shows as grey, not black.
-    Window w = XCreateSimpleWindow(d, RootWindow(d, screen), x, y, width, height, 0, 0, 0x808080);
+    Window w = inputOnly ? XCreateWindow(d, RootWindow(d, screen), x, y, width, height, 0, 0, InputOnly, CopyFromParent,
+                                         0, nullptr)
+                         : XCreateSimpleWindow(d, RootWindow(d, screen), x, y, width, height, 0, 0, 0x808080);
     XSelectInput(d, w, StructureNotifyMask);
     XMapWindow(d, w);
     for (XEvent e;;) {

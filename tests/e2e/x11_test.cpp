@@ -1,0 +1,89 @@
+// The saver and the small Win32 program on the X11 backend, on a private X
+// server: they open their window, present, and stop on a real key release.
+#include "run.h"
+#include "support/xvfb.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+
+namespace {
+
+TEST(OnADisplay, TheSaverRunsAndStopsOnAKeyRelease) {
+    test_support::Xvfb x;
+    if (x.display().empty()) GTEST_SKIP() << "no X server could be started (is Xvfb installed?)";
+    e2e::Process saver(POMRIVEL, {"/s"}, x.environment());
+    ASSERT_TRUE(saver.waitForTrace("caption \"Frames Per Second:")) << saver.trace();
+    // Showing frames: the caption counts them once a second.
+    ASSERT_TRUE(saver.waitForFrames()) << saver.trace();
+    ASSERT_EQ(test_support::onDisplay(x.display(), "xdotool key space"), 0);
+    const e2e::Result r = saver.wait(5000);
+    ASSERT_TRUE(r.finished) << r.trace;
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.trace.find("display mode 640x480 result 0"), std::string::npos) << r.trace;
+    EXPECT_NE(r.trace.find("display mode restored"), std::string::npos) << r.trace;
+}
+
+TEST(OnADisplay, TheWin32ProgramRunsAndEndsOnAKeyRelease) {
+    test_support::Xvfb x;
+    if (x.display().empty()) GTEST_SKIP() << "no X server could be started (is Xvfb installed?)";
+    e2e::Process hello(HELLO_WIN32, {}, x.environment());
+    ASSERT_TRUE(hello.waitForTrace("window shown \"Hello\"")) << hello.trace();
+    ASSERT_EQ(test_support::onDisplay(x.display(), "xdotool key space"), 0);
+    // Its goodbye box is open until answered.
+    ASSERT_TRUE(hello.waitForTrace("messagebox caption=\"Hello\"")) << hello.trace();
+    test_support::onDisplay(x.display(), "xdotool search --sync --limit 1 --name '^Hello$' >/dev/null; xdotool key Return");
+    const e2e::Result r = hello.wait(5000);
+    ASSERT_TRUE(r.finished) << r.trace;
+    EXPECT_EQ(r.status, 3) << r.trace;
+}
+
+}  // namespace
+
+namespace {
+
+// The limits a hostile environment sets: where no frame can be shown the
+// saver says so and ends; without the means for a second thread or more
+// memory than it needs, it runs as before.
+TEST(Limits, NoMemoryForAnyFrameIsAMessageAndStatusOne) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves far more address space than the limit";
+#endif
+    // 7680x4320 needs a 127 MB image; the process may have 100 MB in all.
+    test_support::Xvfb x("7680x4320x24");
+    if (x.display().empty()) GTEST_SKIP() << "no X server could be started (is Xvfb installed?)";
+    const e2e::Result r =
+        e2e::run("/bin/sh", {"-c", std::string("ulimit -v 100000 && exec '") + POMRIVEL + "' /s"}, x.environment(), 10000);
+    ASSERT_TRUE(r.finished) << r.trace << r.errors;
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.errors.find("no frame reached the screen"), std::string::npos) << r.errors;
+    EXPECT_NE(r.errors.find("not enough memory for an image of 7680x4320"), std::string::npos) << r.errors;
+}
+
+TEST(Limits, OneProcessPerUserIsEnough) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to run the saver as a user with no other processes";
+    test_support::Xvfb x;
+    if (x.display().empty()) GTEST_SKIP() << "no X server could be started (is Xvfb installed?)";
+    const std::string dir = e2e::freshDir("one-process");
+    const std::string trace = dir + "/trace.txt";
+    chown(dir.c_str(), 65534, 65534);
+    const std::string line = "runuser -u nobody -- env DISPLAY='" + x.display() + "' XDG_RUNTIME_DIR='" + dir +
+                             "' POMRIVEL_TRACE='" + trace + "' bash -c \"ulimit -u 1 && exec '" + POMRIVEL +
+                             "' /s\" 2>'" + dir + "/stderr.txt' & pid=$!; sleep 3; kill -TERM $pid; wait $pid";
+    ASSERT_NE(std::system(line.c_str()), -1);
+    std::ifstream in(trace);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_GE(e2e::traceLines(text, "caption \"Frames Per Second:").size(), 2u) << text;
+    EXPECT_NE(text.find("exit 0"), std::string::npos) << "stopped the orderly way by the signal\n" << text;
+}
+
+}  // namespace
