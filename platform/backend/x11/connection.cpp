@@ -71,7 +71,7 @@ std::optional<PixelLayout> layoutOf(Display* display, const Visual* visual, int 
     // Visual's class member is named c_class in C++.
     const int kind = visual ? visual->c_class : -1;
     if (kind != TrueColor && kind != DirectColor) {
-        std::snprintf(text, sizeof text, "a %d-bit %s visual", depth, className(kind));
+        std::snprintf(text, sizeof text, "a %s visual of depth %d", className(kind), depth);
         why = text;
         return std::nullopt;
     }
@@ -88,7 +88,7 @@ std::optional<PixelLayout> layoutOf(Display* display, const Visual* visual, int 
         XFree(formats);
     }
     if (!layout.writable()) {
-        std::snprintf(text, sizeof text, "a %d-bit %s visual with %d bits a pixel", depth, className(kind),
+        std::snprintf(text, sizeof text, "a %s visual of depth %d with %d bits a pixel", className(kind), depth,
                       layout.bitsPerPixel);
         why = text;
         return std::nullopt;
