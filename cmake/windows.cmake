@@ -6,15 +6,17 @@
 
 enable_language(RC)
 # windres runs the script through the MinGW C preprocessor (which takes its
-# // comments) and finds the files the script names in res/.
-set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I ${PROJECT_SOURCE_DIR}/res")
+# // comments and finds the version header in the generated folder) and
+# finds the files the script names in res/.
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I ${PROJECT_SOURCE_DIR}/res -I ${POMRIVEL_GENERATED_DIR}")
 
 file(GLOB POMRIVEL_SAVER_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/*.cpp)
 set(POMRIVEL_RC ${PROJECT_SOURCE_DIR}/res/pomrivel.rc)
 # windres does not see the files a script names; list them so a changed
 # picture relinks the saver.
 file(GLOB POMRIVEL_RES_FILES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/res/*.bmp ${PROJECT_SOURCE_DIR}/res/*.wav
-     ${PROJECT_SOURCE_DIR}/res/*.ico)
+     ${PROJECT_SOURCE_DIR}/res/*.ico ${PROJECT_SOURCE_DIR}/res/*.manifest)
+list(APPEND POMRIVEL_RES_FILES ${POMRIVEL_GENERATED_DIR}/pomrivel_version.h)
 set_source_files_properties(${POMRIVEL_RC} PROPERTIES OBJECT_DEPENDS "${POMRIVEL_RES_FILES}")
 
 # The saver's modules, compiled once for the saver and its tests.
@@ -28,9 +30,11 @@ set_target_properties(pomrivel PROPERTIES SUFFIX ".scr" RUNTIME_OUTPUT_DIRECTORY
 
 enable_testing()
 
-# The executable itself: its format, its imports and its resources.
+# The executable itself: its format, its imports, its resources and what
+# they say (name, version, manifest).
 add_test(NAME saver_binary
-  COMMAND bash ${PROJECT_SOURCE_DIR}/tests/windows/binary.sh $<TARGET_FILE:pomrivel> ${POMRIVEL_RC} ${POMRIVEL_MINGW_PREFIX})
+  COMMAND bash ${PROJECT_SOURCE_DIR}/tests/windows/binary.sh $<TARGET_FILE:pomrivel> ${POMRIVEL_RC}
+          ${POMRIVEL_MINGW_PREFIX} ${PROJECT_VERSION} ${POMRIVEL_GENERATED_DIR})
 
 # Test programs run under Wine, in a prefix of this build's own, 32- or
 # 64-bit as the build is.
