@@ -23,18 +23,23 @@ set_source_files_properties(${POMRIVEL_RC} PROPERTIES OBJECT_DEPENDS "${POMRIVEL
 add_library(saver OBJECT ${POMRIVEL_SAVER_SOURCES})
 target_include_directories(saver PUBLIC ${PROJECT_SOURCE_DIR}/src)
 
-# The saver: a GUI program named as screensavers are.
+# The saver: a GUI program named as screensavers are. The Release build (the
+# default here) is the one that ships, stripped of its symbols; Debug and
+# RelWithDebInfo builds keep them for a debugger.
 add_executable(pomrivel WIN32 ${POMRIVEL_RC})
 target_link_libraries(pomrivel PRIVATE saver)
 set_target_properties(pomrivel PROPERTIES SUFFIX ".scr" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+set(POMRIVEL_STRIPPED $<CONFIG:Release,MinSizeRel>)
+target_link_options(pomrivel PRIVATE $<${POMRIVEL_STRIPPED}:-s>)
 
 enable_testing()
 
-# The executable itself: its format, its imports, its resources and what
-# they say (name, version, manifest).
+# The executable itself: its format, its imports, its symbols, its resources
+# and what they say (name, version, manifest).
 add_test(NAME saver_binary
   COMMAND bash ${PROJECT_SOURCE_DIR}/tests/windows/binary.sh $<TARGET_FILE:pomrivel> ${POMRIVEL_RC}
-          ${POMRIVEL_MINGW_PREFIX} ${PROJECT_VERSION} ${POMRIVEL_GENERATED_DIR})
+          ${POMRIVEL_MINGW_PREFIX} ${PROJECT_VERSION} ${POMRIVEL_GENERATED_DIR}
+          $<IF:${POMRIVEL_STRIPPED},stripped,symbols>)
 
 # Test programs run under Wine, in a prefix of this build's own, 32- or
 # 64-bit as the build is.

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # pomrivel.scr as built: a GUI executable for i386 (x86-64 in the 64-bit
-# test build) that imports only Windows' own DLLs; whose resources are exactly those of the script (every resource, with its data),
+# test build) that imports only Windows' own DLLs; stripped of symbols and
+# debug sections as it ships, or with them in a build for debugging; whose
+# resources are exactly those of the script (every resource, with its data),
 # read back from the executable by windres; and what Windows reads in them:
 # the name the screen saver list shows (string 1), the version Properties
 # and Task Manager show, and the manifest it starts the program with.
 #
-# usage: binary.sh POMRIVEL.SCR RESOURCE_SCRIPT MINGW_PREFIX VERSION GENERATED_DIR
+# usage: binary.sh POMRIVEL.SCR RESOURCE_SCRIPT MINGW_PREFIX VERSION GENERATED_DIR stripped|symbols
 # GENERATED_DIR holds the version header the script includes.
 set -uo pipefail
 scr="$(realpath "$1")"
@@ -13,6 +15,7 @@ rc="$(realpath "$2")"
 prefix="$3"
 version="$4"
 generated="$(realpath "$5")"
+symbols="$6"
 failures=0
 fail() {
   echo "FAIL: $*"
@@ -22,8 +25,9 @@ fail() {
 type="$(file -b "$scr")"
 echo "$type"
 case "$prefix:$type" in
-  "i686-w64-mingw32:PE32 executable (GUI) Intel 80386, for MS Windows"*) ;;
-  "x86_64-w64-mingw32:PE32+ executable (GUI) x86-64, for MS Windows"*) ;;
+  # (file puts "(stripped to external PDB)" after the machine of a stripped one)
+  "i686-w64-mingw32:PE32 executable (GUI) Intel 80386"*", for MS Windows"*) ;;
+  "x86_64-w64-mingw32:PE32+ executable (GUI) x86-64"*", for MS Windows"*) ;;
   *) fail "not a GUI executable for the $prefix target" ;;
 esac
 
@@ -51,6 +55,15 @@ else
   fail "the resources differ from the script's:"
   head -20 "$work/diff"
 fi
+
+debug_sections="$($prefix-objdump -h "$scr" | grep -c ' \.debug_')"
+if $prefix-objdump -t "$scr" | grep -qx 'no symbols'; then symbol_table=no; else symbol_table=yes; fi
+echo "debug sections: $debug_sections; symbol table: $symbol_table"
+case "$symbols" in
+  stripped) [ "$debug_sections" = 0 ] && [ $symbol_table = no ] || fail "the shipped build is not stripped" ;;
+  symbols) [ "$debug_sections" != 0 ] && [ $symbol_table = yes ] || fail "the debug build has lost its symbols" ;;
+  *) fail "expected 'stripped' or 'symbols', not '$symbols'" ;;
+esac
 
 # String 1: for a file with an 8.3 name, the screen saver list shows this.
 name="$(sed -n '/^STRINGTABLE/,/^END/s/^ *1, "\(.*\)"$/\1/p' "$work/scr.rc")"
