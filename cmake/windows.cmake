@@ -88,9 +88,11 @@ target_include_directories(saver_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests/platf
 
 # The saver itself under Wine and Xvfb: its window and picture, its stop, its
 # boxes. It compares the picture with the native build's headless capture,
-# so it needs that build (POMRIVEL_NATIVE_BUILD, default build/).
+# so it needs that build (POMRIVEL_NATIVE_BUILD, default build/), and reads
+# the window's style with a console program of its own, inside Wine.
 set(POMRIVEL_NATIVE_BUILD ${PROJECT_SOURCE_DIR}/build CACHE PATH "The native build, for pomrivel-capture")
+add_executable(window_style ${PROJECT_SOURCE_DIR}/tests/windows/window_style.cpp)
 add_test(NAME saver_e2e
   COMMAND bash ${PROJECT_SOURCE_DIR}/tests/windows/e2e.sh $<TARGET_FILE:pomrivel> ${POMRIVEL_NATIVE_BUILD}
-          ${CMAKE_CURRENT_BINARY_DIR}/e2e)
+          ${CMAKE_CURRENT_BINARY_DIR}/e2e $<TARGET_FILE:window_style>)
 set_tests_properties(saver_e2e PROPERTIES TIMEOUT 300 RUN_SERIAL ON ENVIRONMENT POMRIVEL_WINEARCH=${POMRIVEL_WINEARCH})
