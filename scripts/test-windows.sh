@@ -19,8 +19,8 @@ stamp() { echo "== $(date +%H:%M:%S) $*"; }
 
 # Besides the native build's packages: the cross compilers, their windres,
 # GoogleTest's sources, 64-bit Wine, the X tools of the end-to-end check
-# (xwd from x11-apps), and for the check of the executable file, wrestool
-# (icoutils) and xmllint (libxml2-utils).
+# (xwd from x11-apps), file to show what was built, and for the check of the
+# executable file, wrestool (icoutils) and xmllint (libxml2-utils).
 bash scripts/install-deps.sh g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 \
   binutils-mingw-w64-x86-64 googletest wine wine64 x11-apps file icoutils libxml2-utils
 

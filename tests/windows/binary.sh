@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # pomrivel.scr as built: a GUI executable for i386 (x86-64 in the 64-bit
-# test build) that imports only Windows' own DLLs; stripped of symbols and
-# debug sections as it ships, or with them in a build for debugging; whose
-# resources are exactly those of the script (every resource, with its data),
-# read back from the executable by windres; and what Windows reads in them:
-# the name the screen saver list shows (string 1), the version Properties
-# and Task Manager show, and the manifest it starts the program with.
+# test build), marked for ASLR and DEP, that imports only Windows' own DLLs;
+# stripped of symbols and debug sections as it ships, or with them in a
+# build for debugging; whose resources are exactly those of the script
+# (every resource, with its data), read back from the executable by windres;
+# and what Windows reads in them: the name the screen saver list shows
+# (string 1), the version Properties and Task Manager show, and the manifest
+# it starts the program with.
 #
 # usage: binary.sh POMRIVEL.SCR RESOURCE_SCRIPT MINGW_PREFIX VERSION GENERATED_DIR stripped|symbols
 # GENERATED_DIR holds the version header the script includes.
@@ -22,16 +23,23 @@ fail() {
   failures=$((failures + 1))
 }
 
-type="$(file -b "$scr")"
-echo "$type"
-case "$prefix:$type" in
-  # (file puts "(stripped to external PDB)" after the machine of a stripped one)
-  "i686-w64-mingw32:PE32 executable (GUI) Intel 80386"*", for MS Windows"*) ;;
-  "x86_64-w64-mingw32:PE32+ executable (GUI) x86-64"*", for MS Windows"*) ;;
-  *) fail "not a GUI executable for the $prefix target" ;;
+# The format and subsystem from the headers themselves (file's wording of
+# them differs between versions); and, as Windows expects of a program
+# today, it may be loaded anywhere (ASLR) and never runs its data (DEP).
+headers="$($prefix-objdump -p "$scr")"
+format="$($prefix-objdump -f "$scr" | sed -n 's/.*file format //p')"
+subsystem="$(sed -n 's/^Subsystem[[:space:]]*[0-9a-fA-F]*[[:space:]]*//p' <<<"$headers")"
+echo "format: $format, subsystem $subsystem"
+case "$prefix:$format" in
+  i686-w64-mingw32:pei-i386 | x86_64-w64-mingw32:pei-x86-64) ;;
+  *) fail "not an executable for the $prefix target" ;;
 esac
+[ "$subsystem" = "(Windows GUI)" ] || fail "not a GUI program"
+for flag in DYNAMIC_BASE NX_COMPAT; do
+  grep -qx "[[:space:]]*$flag" <<<"$headers" || fail "not marked $flag"
+done
 
-dlls="$($prefix-objdump -p "$scr" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u | tr '\n' ' ')"
+dlls="$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z' | sort -u | tr '\n' ' ')"
 echo "imports: $dlls"
 for dll in $dlls; do
   case "$dll" in
