@@ -11,19 +11,34 @@
 #
 # The script is compiled in its own folder, so file names in it are relative
 # to the script; INCLUDE_DIRS are searched next (for files made at build
-# time, which are then listed in DEPENDS). Files the script names that exist
-# when CMake runs become dependencies by themselves.
+# time, which are then listed in DEPENDS), then the build's generated folder
+# (pomrivel_version.h). Files the script names that exist when CMake runs
+# become dependencies by themselves.
+#
+# llvm-rc runs the script through clang's preprocessor, which it finds next
+# to itself or on the PATH.
 #
 # The path of the .res is recorded in the target's POMRIVEL_RES_FILE property.
 
 find_program(POMRIVEL_LLVM_RC NAMES llvm-rc llvm-rc-19 llvm-rc-18 llvm-rc-17 llvm-rc-16 llvm-rc-15 llvm-rc-14
   DOC "Resource compiler producing .res files")
+# Without clang llvm-rc only warns and compiles the script unpreprocessed,
+# which then fails on the version macros; say what is missing instead.
+if(POMRIVEL_LLVM_RC)
+  get_filename_component(llvm_rc_dir "${POMRIVEL_LLVM_RC}" DIRECTORY)
+  find_program(POMRIVEL_RC_PREPROCESSOR NAMES clang clang-cl HINTS "${llvm_rc_dir}"
+    DOC "The preprocessor llvm-rc runs resource scripts through")
+  if(NOT POMRIVEL_RC_PREPROCESSOR)
+    message(FATAL_ERROR "llvm-rc preprocesses resource scripts with clang, which was not found (Debian: apt-get install clang)")
+  endif()
+endif()
 
 function(pomrivel_add_resources target script)
   cmake_parse_arguments(PARSE_ARGV 2 ARG "" "" "INCLUDE_DIRS;DEPENDS")
   if(NOT POMRIVEL_LLVM_RC)
     message(FATAL_ERROR "pomrivel_add_resources: llvm-rc was not found (Debian: apt-get install llvm)")
   endif()
+  list(APPEND ARG_INCLUDE_DIRS "${POMRIVEL_GENERATED_DIR}")
 
   get_filename_component(rc_path "${script}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
   get_filename_component(rc_dir "${rc_path}" DIRECTORY)

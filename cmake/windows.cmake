@@ -6,31 +6,40 @@
 
 enable_language(RC)
 # windres runs the script through the MinGW C preprocessor (which takes its
-# // comments) and finds the files the script names in res/.
-set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I ${PROJECT_SOURCE_DIR}/res")
+# // comments and finds the version header in the generated folder) and
+# finds the files the script names in res/.
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I ${PROJECT_SOURCE_DIR}/res -I ${POMRIVEL_GENERATED_DIR}")
 
 file(GLOB POMRIVEL_SAVER_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/*.cpp)
 set(POMRIVEL_RC ${PROJECT_SOURCE_DIR}/res/pomrivel.rc)
 # windres does not see the files a script names; list them so a changed
 # picture relinks the saver.
 file(GLOB POMRIVEL_RES_FILES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/res/*.bmp ${PROJECT_SOURCE_DIR}/res/*.wav
-     ${PROJECT_SOURCE_DIR}/res/*.ico)
+     ${PROJECT_SOURCE_DIR}/res/*.ico ${PROJECT_SOURCE_DIR}/res/*.manifest)
+list(APPEND POMRIVEL_RES_FILES ${POMRIVEL_GENERATED_DIR}/pomrivel_version.h)
 set_source_files_properties(${POMRIVEL_RC} PROPERTIES OBJECT_DEPENDS "${POMRIVEL_RES_FILES}")
 
 # The saver's modules, compiled once for the saver and its tests.
 add_library(saver OBJECT ${POMRIVEL_SAVER_SOURCES})
 target_include_directories(saver PUBLIC ${PROJECT_SOURCE_DIR}/src)
 
-# The saver: a GUI program named as screensavers are.
+# The saver: a GUI program named as screensavers are. The Release build (the
+# default here) is the one that ships, stripped of its symbols; Debug and
+# RelWithDebInfo builds keep them for a debugger.
 add_executable(pomrivel WIN32 ${POMRIVEL_RC})
 target_link_libraries(pomrivel PRIVATE saver)
 set_target_properties(pomrivel PROPERTIES SUFFIX ".scr" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+set(POMRIVEL_STRIPPED $<CONFIG:Release,MinSizeRel>)
+target_link_options(pomrivel PRIVATE $<${POMRIVEL_STRIPPED}:-s>)
 
 enable_testing()
 
-# The executable itself: its format, its imports and its resources.
+# The executable itself: its format, its imports, its symbols, its resources
+# and what they say (name, version, manifest).
 add_test(NAME saver_binary
-  COMMAND bash ${PROJECT_SOURCE_DIR}/tests/windows/binary.sh $<TARGET_FILE:pomrivel> ${POMRIVEL_RC} ${POMRIVEL_MINGW_PREFIX})
+  COMMAND bash ${PROJECT_SOURCE_DIR}/tests/windows/binary.sh $<TARGET_FILE:pomrivel> ${POMRIVEL_RC}
+          ${POMRIVEL_MINGW_PREFIX} ${PROJECT_VERSION} ${POMRIVEL_GENERATED_DIR}
+          $<IF:${POMRIVEL_STRIPPED},stripped,symbols>)
 
 # Test programs run under Wine, in a prefix of this build's own, 32- or
 # 64-bit as the build is.
@@ -79,9 +88,11 @@ target_include_directories(saver_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests/platf
 
 # The saver itself under Wine and Xvfb: its window and picture, its stop, its
 # boxes. It compares the picture with the native build's headless capture,
-# so it needs that build (POMRIVEL_NATIVE_BUILD, default build/).
+# so it needs that build (POMRIVEL_NATIVE_BUILD, default build/), and reads
+# the window's style with a console program of its own, inside Wine.
 set(POMRIVEL_NATIVE_BUILD ${PROJECT_SOURCE_DIR}/build CACHE PATH "The native build, for pomrivel-capture")
+add_executable(window_style ${PROJECT_SOURCE_DIR}/tests/windows/window_style.cpp)
 add_test(NAME saver_e2e
   COMMAND bash ${PROJECT_SOURCE_DIR}/tests/windows/e2e.sh $<TARGET_FILE:pomrivel> ${POMRIVEL_NATIVE_BUILD}
-          ${CMAKE_CURRENT_BINARY_DIR}/e2e)
+          ${CMAKE_CURRENT_BINARY_DIR}/e2e $<TARGET_FILE:window_style>)
 set_tests_properties(saver_e2e PROPERTIES TIMEOUT 300 RUN_SERIAL ON ENVIRONMENT POMRIVEL_WINEARCH=${POMRIVEL_WINEARCH})

@@ -11,7 +11,7 @@ packages=(
   libsdl2-dev                          # window, input, display, BMP decoding
   libx11-dev libxext-dev               # X11 calls of the SDL backend
   libpng-dev                           # frame capture
-  llvm                                 # llvm-rc, the resource compiler
+  llvm clang                           # llvm-rc, the resource compiler, and its preprocessor
   xvfb xauth xdotool                   # an X server and input for the display tests
   xfonts-base                          # the X fonts SDL draws its message boxes with
   xscreensaver dbus                    # the screensaver host and session bus of the host tests

@@ -1,13 +1,19 @@
 // res/pomrivel.rc as a resource compiler builds it: every resource with its
 // id, type and language, the files it carries, and the contents of the icon
-// group, menu, accelerator table and configuration dialog.
+// group, menu, accelerator table, configuration dialog, string table and
+// version; and the same resources served by the layer's resource calls from
+// the copy this program carries.
 #include "asset_files.h"
 
 #include "user/resfile.h"
 
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
+#include <string>
 
 using namespace asset_test;
 using platform::user::ResourceEntry;
@@ -16,7 +22,8 @@ using platform::user::ResourceId;
 namespace {
 
 constexpr WORD kEnglishUs = 1033;
-constexpr WORD kBitmap = 2, kIcon = 3, kMenu = 4, kDialog = 5, kRcData = 10, kAccelerators = 9, kGroupIcon = 14;
+constexpr WORD kBitmap = 2, kIcon = 3, kMenu = 4, kDialog = 5, kString = 6, kRcData = 10, kAccelerators = 9,
+               kGroupIcon = 14, kVersion = 16, kManifest = 24;
 
 class ResourceScript : public ::testing::Test {
 protected:
@@ -62,7 +69,8 @@ TEST_F(ResourceScript, HoldsEveryResourceOnceInUsEnglish) {
     const std::map<std::pair<WORD, WORD>, int> expected = {
         {{kBitmap, 666}, 1}, {{kBitmap, 668}, 1}, {{kBitmap, 669}, 1},       {{kBitmap, 670}, 1},
         {{kBitmap, 671}, 1}, {{kRcData, 667}, 1}, {{kGroupIcon, 710}, 1},    {{kIcon, 1}, 1},
-        {{kMenu, 600}, 1},   {{kDialog, 400}, 1}, {{kAccelerators, 100}, 1},
+        {{kMenu, 600}, 1},   {{kDialog, 400}, 1}, {{kAccelerators, 100}, 1}, {{kString, 1}, 1},
+        {{kVersion, 1}, 1},  {{kManifest, 1}, 1},
     };
     EXPECT_EQ(found, expected);
 }
@@ -78,6 +86,7 @@ TEST_F(ResourceScript, CarriesTheGeneratedFiles) {
         EXPECT_TRUE(bytes(data(kBitmap, id)) == Bytes(bmp.begin() + 14, bmp.end())) << file;
     }
     EXPECT_TRUE(bytes(data(kRcData, 667)) == readFile(sourcePath("res/chime.wav")));
+    EXPECT_TRUE(bytes(data(kManifest, 1)) == readFile(sourcePath("res/pomrivel.manifest")));
     const Bytes ico = readFile(sourcePath("res/pomrivel.ico"));
     ASSERT_EQ(ico.size(), 22u + 2216u);
     EXPECT_TRUE(bytes(data(kIcon, 1)) == Bytes(ico.begin() + 22, ico.end()));
@@ -179,5 +188,128 @@ TEST_F(ResourceScript, ConfigurationDialogMatchesItsLayout) {
         EXPECT_EQ(item.y, expected[i].y);
         EXPECT_EQ(item.cx, expected[i].cx);
         EXPECT_EQ(item.cy, expected[i].cy);
+    }
+}
+
+namespace {
+
+// A NUL-terminated UTF-16 text of ASCII characters at `at`, which moves past
+// the NUL.
+std::string ascii16(std::span<const std::uint8_t> d, std::size_t& at) {
+    std::string out;
+    for (; at + 2 <= d.size(); at += 2) {
+        const unsigned c = d[at] | (d[at + 1] << 8);
+        if (c == 0) {
+            at += 2;
+            break;
+        }
+        out += c < 0x80 ? static_cast<char>(c) : '?';
+    }
+    return out;
+}
+
+// The values of a version resource's tree of blocks, by path
+// ("VS_VERSION_INFO/StringFileInfo/040904B0/FileVersion"): each block is its length, its
+// value's length, its type (1 text, 0 binary), its key, then its value and
+// its children, each aligned to 4 bytes. Texts are read up to their NUL.
+struct VersionValues {
+    std::map<std::string, std::string> texts;
+    std::map<std::string, Bytes> binary;
+};
+
+void readVersionBlocks(std::span<const std::uint8_t> d, const std::string& path, VersionValues& out) {
+    std::size_t at = 0;
+    while (at + 6 <= d.size()) {
+        const std::size_t length = d[at] | (d[at + 1] << 8);
+        const std::size_t valueLength = d[at + 2] | (d[at + 3] << 8);
+        const bool text = (d[at + 4] | (d[at + 5] << 8)) == 1;
+        if (length < 6 || length > d.size() - at) {
+            ADD_FAILURE() << "a block of " << length << " bytes in '" << path << "'";
+            return;
+        }
+        const auto block = d.subspan(at, length);
+        std::size_t p = 6;
+        const std::string name = ascii16(block, p);
+        const std::string key = path.empty() ? name : path + "/" + name;
+        p = (p + 3) / 4 * 4;
+        const std::size_t valueBytes = text ? valueLength * 2 : valueLength;
+        if (p + valueBytes > block.size()) {
+            ADD_FAILURE() << "the value of '" << key << "' runs past its block";
+            return;
+        }
+        if (valueBytes > 0) {
+            if (text) {
+                std::size_t q = p;
+                out.texts[key] = ascii16(block.first(p + valueBytes), q);
+            } else {
+                out.binary[key] = Bytes(block.begin() + p, block.begin() + p + valueBytes);
+            }
+        }
+        p = (p + valueBytes + 3) / 4 * 4;
+        if (p < block.size()) readVersionBlocks(block.subspan(p), key, out);
+        at = (at + length + 3) / 4 * 4;
+    }
+}
+
+}  // namespace
+
+TEST_F(ResourceScript, StringOneIsTheSaversName) {
+    // Block 1 holds strings 0 to 15, each a length and that many UTF-16
+    // units; only string 1 is there.
+    const Bytes block = bytes(data(kString, 1));
+    std::size_t at = 0;
+    for (int id = 0; id < 16; ++id) {
+        SCOPED_TRACE(id);
+        const std::size_t length = le16(block, at);
+        ASSERT_LE(at + 2 + 2 * length, block.size());
+        std::string text;
+        for (std::size_t i = 0; i < length; ++i) text += static_cast<char>(le16(block, at + 2 + 2 * i));
+        EXPECT_EQ(text, id == 1 ? "Pomrivel" : "");
+        at += 2 + 2 * length;
+    }
+    EXPECT_EQ(at, block.size());
+}
+
+TEST_F(ResourceScript, VersionIsTheProjectVersion) {
+    VersionValues values;
+    readVersionBlocks(data(kVersion, 1), "", values);
+
+    // VS_FIXEDFILEINFO: its signature, its layout version, then the file's
+    // and the product's version, each as two 32-bit halves.
+    const std::string version = POMRIVEL_VERSION;
+    unsigned part[4] = {};
+    std::sscanf(version.c_str(), "%u.%u.%u.%u", &part[0], &part[1], &part[2], &part[3]);
+    const std::uint32_t high = part[0] << 16 | part[1], low = part[2] << 16 | part[3];
+    const Bytes& fixed = values.binary["VS_VERSION_INFO"];
+    ASSERT_EQ(fixed.size(), 52u);
+    EXPECT_EQ(le32(fixed, 0), 0xFEEF04BDu);
+    EXPECT_EQ(le32(fixed, 8), high);
+    EXPECT_EQ(le32(fixed, 12), low);
+    EXPECT_EQ(le32(fixed, 16), high);
+    EXPECT_EQ(le32(fixed, 20), low);
+
+    // The texts, in the block named after the one translation: US English
+    // (0x409) in Unicode (1200).
+    const Bytes& translation = values.binary["VS_VERSION_INFO/VarFileInfo/Translation"];
+    ASSERT_EQ(translation.size(), 4u);
+    EXPECT_EQ(le16(translation, 0), 0x409u);
+    EXPECT_EQ(le16(translation, 2), 1200u);
+    const std::string block = "VS_VERSION_INFO/StringFileInfo/040904B0/";
+    EXPECT_EQ(values.texts[block + "FileVersion"], version);
+    EXPECT_EQ(values.texts[block + "ProductVersion"], version);
+    EXPECT_EQ(values.texts[block + "ProductName"], "Pomrivel");
+    EXPECT_EQ(values.texts[block + "OriginalFilename"], "pomrivel.scr");
+}
+
+TEST_F(ResourceScript, TheLayerServesEveryResourceOfItsCopy) {
+    // This program carries the same script; every resource, of whatever
+    // type, is found and loaded with its bytes.
+    for (const ResourceEntry& e : entries_) {
+        SCOPED_TRACE(std::to_string(e.type.number) + "/" + std::to_string(e.name.number));
+        HRSRC found = FindResourceA(NULL, MAKEINTRESOURCEA(e.name.number), MAKEINTRESOURCEA(e.type.number));
+        ASSERT_NE(found, nullptr);
+        const auto* p = static_cast<const std::uint8_t*>(LockResource(LoadResource(NULL, found)));
+        ASSERT_NE(p, nullptr);
+        EXPECT_TRUE(Bytes(p, p + SizeofResource(NULL, found)) == bytes(e.data));
     }
 }
