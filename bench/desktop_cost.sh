@@ -1,36 +1,42 @@
 #!/usr/bin/env bash
 # What the running saver costs on a desktop: the real `pomrivel /s` on a
-# private Xvfb at 640x480 and at 1920x1080. For each program and screen it
-# prints the saver's and the X server's CPU (from /proc/PID/stat, over a
-# fixed window once frames are showing), the saver's peak RSS (VmHWM), the
-# time from exec to the first caption of the trace (the first frame: the
-# saver sets the caption in its first frame), and the frame rate the caption
-# shows.
+# private Xvfb at each screen size. For each program and screen it prints,
+# for each scene on its own (the landscape from 2 s after the start, the
+# sand after the third walk, which begins about 56 s after the start), the
+# saver's and the X server's CPU (from /proc/PID/stat), the saver's wakeups
+# a second (voluntary context switches), its peak RSS (VmHWM), the time from
+# exec to the first caption of the trace (the first frame: the saver sets
+# the caption in its first frame; the median of several starts), and the
+# frame rate the caption shows.
 #
-#   bench/desktop_cost.sh [--seconds N] [--starts N] [--sizes "WxH ..."] [PROGRAM ...]
+#   bench/desktop_cost.sh [--seconds N] [--starts N] [--sizes "WxH ..."] [--no-sand] [PROGRAM ...]
 #
 # PROGRAM defaults to build/pomrivel. Give two programs (say, a build before
-# a change and one after) to measure them side by side in one run. It is a
-# benchmark: it prints figures and never fails on them.
+# a change and one after) to measure them side by side in one run; a
+# program that needs another backend name than x11 (an older build: sdl)
+# can be given as BACKEND:PROGRAM. It is a benchmark: it prints figures and
+# never fails on them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=8
 starts=5
-sizes="640x480 1920x1080"
+sizes="640x480 1920x1080 3840x2160"
+sand=yes
 programs=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --seconds) seconds="$2"; shift 2 ;;
     --starts) starts="$2"; shift 2 ;;
     --sizes) sizes="$2"; shift 2 ;;
-    -h|--help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --no-sand) sand=no; shift ;;
+    -h|--help) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) programs+=("$1"); shift ;;
   esac
 done
 [ ${#programs[@]} -gt 0 ] || programs=(build/pomrivel)
 for p in "${programs[@]}"; do
-  [ -x "$p" ] || { echo "desktop_cost: $p is not a program (build it first)" >&2; exit 2; }
+  [ -x "${p#*:}" ] || { echo "desktop_cost: ${p#*:} is not a program (build it first)" >&2; exit 2; }
 done
 command -v Xvfb >/dev/null || { echo "desktop_cost: Xvfb is not installed" >&2; exit 2; }
 
@@ -52,6 +58,7 @@ ticks_per_second=$(getconf CLK_TCK)
 now_ns() { date +%s%N; }
 # utime + stime of a process, in clock ticks.
 cpu_ticks() { awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$1/stat"; }
+wakeups() { awk '/^voluntary_ctxt_switches:/ { print $2 }' "/proc/$1/status"; }
 peak_rss_mb() { awk '/^VmHWM:/ { printf "%.1f", $2 / 1024 }' "/proc/$1/status"; }
 
 start_xvfb() {
@@ -70,16 +77,22 @@ stop_xvfb() {
   xvfb_pid=""
 }
 
-# Starts the saver with a fresh trace; sets saver_pid and first_ms (exec to
-# the first caption), or first_ms=- when no frame came within 10 s.
+# Starts the saver with a fresh trace and runtime folder; sets saver_pid,
+# started_ns and first_ms (exec to the first caption), or first_ms=- when no
+# frame came within 10 s.
 start_saver() {
-  local program="$1" trace="$work/trace" line
+  local program="${1#*:}" backend=x11 trace="$work/trace" line
+  [[ $1 == *:* ]] && backend="${1%%:*}"
   : >"$trace"
+  rm -rf "$work/runtime"
+  mkdir -m 700 "$work/runtime"
   # Only shell builtins while the saver starts (the clock from
   # EPOCHREALTIME, the pause from a read that times out), so the watching
   # takes no CPU from the start it times.
   local t0=${EPOCHREALTIME/./}
-  DISPLAY="$display" POMRIVEL_BACKEND=sdl POMRIVEL_TRACE="$trace" "$program" /s >/dev/null 2>&1 &
+  started_ns=$(now_ns)
+  DISPLAY="$display" WAYLAND_DISPLAY= POMRIVEL_BACKEND="$backend" XDG_RUNTIME_DIR="$work/runtime" \
+    POMRIVEL_TRACE="$trace" "$program" /s >/dev/null 2>&1 &
   saver_pid=$!
   first_ms=-
   local deadline=$((t0 + 10000000))
@@ -104,7 +117,32 @@ stop_saver() {
 
 median() { tr ' ' '\n' | grep -v '^-*$' | sort -n | awk '{ a[NR] = $1 } END { if (NR) print a[int((NR + 1) / 2)]; else print "-" }'; }
 
-printf '%-28s %-10s %8s %8s %9s %13s %6s\n' program screen "saver %" "X %" "peak MB" "first frame" fps
+# Sleeps until `$1` seconds after the saver started.
+sleep_until() {
+  local left_ms=$(( $1 * 1000 - ($(now_ns) - started_ns) / 1000000 ))
+  [ "$left_ms" -gt 0 ] && sleep "$(awk -v ms="$left_ms" 'BEGIN { printf "%.3f", ms / 1000 }')"
+  return 0
+}
+
+# Measures the running saver for `seconds` and prints one row.
+measure() {
+  local program="$1" size="$2" scene="$3" first="$4"
+  local s0 x0 w0 t0 s1 x1 w1 t1
+  s0=$(cpu_ticks "$saver_pid"); x0=$(cpu_ticks "$xvfb_pid"); w0=$(wakeups "$saver_pid"); t0=$(now_ns)
+  sleep "$seconds"
+  s1=$(cpu_ticks "$saver_pid"); x1=$(cpu_ticks "$xvfb_pid"); w1=$(wakeups "$saver_pid"); t1=$(now_ns)
+  local rss fps wall
+  rss=$(peak_rss_mb "$saver_pid")
+  fps=$(grep '^caption "Frames Per Second' "$work/trace" | tail -n 1 | sed 's/[^0-9]//g')
+  wall=$(((t1 - t0) / 1000000))
+  awk -v p="$program" -v size="$size" -v scene="$scene" -v st=$((s1 - s0)) -v xt=$((x1 - x0)) -v w=$((w1 - w0)) \
+      -v hz="$ticks_per_second" -v ms="$wall" -v rss="$rss" -v first="$first" -v fps="${fps:--}" 'BEGIN {
+    printf "%-28s %-10s %-9s %8.1f %8.1f %9.0f %9s %10s ms %5s\n", p, size, scene, 100 * st / hz / (ms / 1000),
+      100 * xt / hz / (ms / 1000), w / (ms / 1000), rss, first, fps }'
+}
+
+printf '%-28s %-10s %-9s %8s %8s %9s %9s %13s %5s\n' program screen scene "saver %" "X %" "wakeups/s" "peak MB" \
+  "first frame" fps
 for size in $sizes; do
   for program in "${programs[@]}"; do
     start_xvfb "$size"
@@ -115,26 +153,21 @@ for size in $sizes; do
       firsts+=("$first_ms")
       stop_saver
       # Let the X server finish with the last client first: a start right
-      # behind another one's exit measures that clean-up too (SDL's start
-      # alone takes twice as long then).
+      # behind another one's exit measures that clean-up too.
       sleep 0.5
     done
     first=$(echo "${firsts[*]}" | median)
 
-    # Cost: one run, measured after two seconds of frames.
+    # Cost: one run, the landscape once frames have flowed for two seconds,
+    # the sand once the third walk has begun.
     start_saver "$program"
-    sleep 2
-    s0=$(cpu_ticks "$saver_pid"); x0=$(cpu_ticks "$xvfb_pid"); t0=$(now_ns)
-    sleep "$seconds"
-    s1=$(cpu_ticks "$saver_pid"); x1=$(cpu_ticks "$xvfb_pid"); t1=$(now_ns)
-    rss=$(peak_rss_mb "$saver_pid")
-    fps=$(grep '^caption "Frames Per Second' "$work/trace" | tail -n 1 | sed 's/[^0-9]//g')
+    sleep_until 2
+    measure "$program" "$size" landscape "$first"
+    if [ "$sand" = yes ]; then
+      sleep_until 58
+      measure "$program" "$size" sand "$first"
+    fi
     stop_saver
     stop_xvfb
-
-    wall=$(((t1 - t0) / 1000000))
-    saver_pct=$(awk -v t=$((s1 - s0)) -v hz="$ticks_per_second" -v ms="$wall" 'BEGIN { printf "%.1f", 100 * t / hz / (ms / 1000) }')
-    x_pct=$(awk -v t=$((x1 - x0)) -v hz="$ticks_per_second" -v ms="$wall" 'BEGIN { printf "%.1f", 100 * t / hz / (ms / 1000) }')
-    printf '%-28s %-10s %8s %8s %9s %10s ms %6s\n' "$program" "$size" "$saver_pct" "$x_pct" "$rss" "$first" "${fps:--}"
   done
 done
