@@ -134,9 +134,9 @@ Environment:
   DISPLAY, WAYLAND_DISPLAY  the display to show the saver on (hack mode
                             needs X11; XWayland will do)
   XSCREENSAVER_WINDOW       the window XScreenSaver gives its hacks
-  POMRIVEL_PRESENT          surface or texture: how frames reach the screen
-                            (chosen by the GPU when unset)
-  POMRIVEL_BACKEND          sdl or headless (a virtual screen, for tests)
+  POMRIVEL_BACKEND          wayland, x11 or headless (a virtual screen, for
+                            tests); unset, Wayland when WAYLAND_DISPLAY
+                            answers, else X11
   POMRIVEL_HEADLESS         the virtual screen's settings
   POMRIVEL_TRACE            a file that gets a line for each thing a person
                             would notice (window shown, caption, boxes, ...)

@@ -292,6 +292,7 @@ void Desktop::realize(ProgramWindow& w) {
             if (w.visible) {
                 XMapRaised(display_, fresh.xid);
                 fresh.mapped = true;
+                fresh.output->prepare();
             }
             continue;
         }
@@ -301,6 +302,7 @@ void Desktop::realize(ProgramWindow& w) {
             XMoveResizeWindow(display_, r.xid, r.placed.x, r.placed.y, static_cast<unsigned>(r.placed.w),
                               static_cast<unsigned>(r.placed.h));
             r.output->resize(r.placed.w, r.placed.h);
+            if (r.mapped) r.output->prepare();
         }
         setState(w, r);
     }
@@ -364,6 +366,8 @@ void Desktop::show(WindowId window, bool visible) {
         if (visible && !r.mapped) {
             setState(w, r);
             XMapRaised(display_, r.xid);
+            // Made ready while the program goes on to its first frame.
+            r.output->prepare();
         } else if (!visible && r.mapped) {
             XUnmapWindow(display_, r.xid);
         }

@@ -81,6 +81,8 @@ WindowId Host::createWindow(const std::string&, int, int, int, int) {
     hostId_ = id;
     output_ = std::make_unique<WindowOutput>(display_, window_, visual_, depth_, layout_, XShmQueryExtension(display_),
                                              width_, height_);
+    // Made ready while the program loads its pictures.
+    output_->prepare();
     return id;
 }
 

@@ -4,6 +4,7 @@
 
 #include <X11/Xutil.h>
 #include <sys/ipc.h>
+#include <sys/mman.h>
 #include <sys/shm.h>
 
 #include <cerrno>
@@ -11,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <system_error>
 #include <utility>
 
 namespace platform::backend::x11 {
@@ -32,6 +34,7 @@ WindowOutput::WindowOutput(Display* display, Window window, Visual* visual, int 
 }
 
 WindowOutput::~WindowOutput() {
+    joinToucher();
     freeImage();
     if (gc_) XFreeGC(display_, gc_);
 }
@@ -51,7 +54,36 @@ bool WindowOutput::lastShowFailed() {
     return failed;
 }
 
+void WindowOutput::joinToucher() {
+    if (toucher_.joinable()) toucher_.join();
+}
+
+void WindowOutput::prepare() {
+    if (image_ || (width_ == failedW_ && height_ == failedH_)) return;
+    if (!makeImage()) {
+        failedW_ = width_;
+        failedH_ = height_;
+        return;
+    }
+    fresh_ = true;
+    char* data = image_->data;
+    const std::size_t bytes = static_cast<std::size_t>(image_->bytes_per_line) * height_;
+    auto touch = [data, bytes] {
+        // The kernel's pages at once, then the process's first write to
+        // each (on a virtual machine the second is as dear as the first).
+        madvise(data, bytes, MADV_POPULATE_WRITE);
+        std::memset(data, 0, bytes);
+    };
+    try {
+        toucher_ = std::thread(touch);
+    } catch (const std::system_error&) {
+        // No thread to be had (a process limit): the first frame touches
+        // the pages as it writes them.
+    }
+}
+
 void WindowOutput::freeImage() {
+    joinToucher();
     if (!image_) return;
     // The server may still be reading the image.
     XSync(display_, False);
@@ -128,17 +160,11 @@ bool WindowOutput::show(const Picture& frame) {
         redrawAll();
         return fail(text);
     }
-    if (!image_) {
-        // An image that could not be made at this size is not tried again
-        // every frame; a new size tries again.
-        if (width_ == failedW_ && height_ == failedH_) return fail(failure());
-        if (!makeImage()) {
-            failedW_ = width_;
-            failedH_ = height_;
-            return false;
-        }
-        fresh_ = true;
-    }
+    // An image that could not be made at this size is not tried again
+    // every frame; a new size tries again.
+    prepare();
+    if (!image_) return fail(failure());
+    joinToucher();
     auto* pixels = reinterpret_cast<std::uint8_t*>(image_->data);
     const auto stride = static_cast<std::size_t>(image_->bytes_per_line);
     const Canvas canvas = layout_.native()
