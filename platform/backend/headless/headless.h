@@ -14,7 +14,8 @@
 //                         margins to the screen edges when the mode changes
 //   uptime=MS             the clock's start, ms since "boot" (default 3600000);
 //                         may be near 2^32 to test the tick count wrap
-//   step=MS               clock advance on each idle poll (default 1)
+//   step=MS               clock advance on each idle poll, at least 1
+//                         (default 1)
 //   localtime=YYYY-MM-DDTHH:MM:SS.mmm
 //                         wall clock at the start (default
 //                         2003-06-01T12:00:00.000); moves with the clock
