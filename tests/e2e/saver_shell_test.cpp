@@ -198,4 +198,20 @@ TEST(SaverPace, FortyNineFramesASecondAtAnyUptime) {
     }
 }
 
+TEST(SaverUnderAMemoryLimit, EndsNormallyWhereverMemoryRunsOut) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizers reserve terabytes of address space, so no limit leaves the program room to start";
+#endif
+    // Address-space limits from where the program cannot even be loaded
+    // (the loader's status 127) to where it runs whole: allocations fail
+    // all along the way from start-up to the frames, and each is a failure
+    // result the saver carries on after, never an abort.
+    for (int megabytes = 16; megabytes <= 64; ++megabytes) {
+        const e2e::Result r = e2e::run(
+            "/bin/sh", {"-c", "ulimit -v " + std::to_string(megabytes * 1024) + " && exec \"$0\" /s", POMRIVEL},
+            {{"POMRIVEL_BACKEND", "headless"}, {"POMRIVEL_HEADLESS", "exit-after=1000"}});
+        EXPECT_TRUE(r.finished) << megabytes << " MB: ended by a signal\n" << r.errors;
+    }
+}
+
 }  // namespace

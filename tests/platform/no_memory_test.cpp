@@ -104,4 +104,39 @@ TEST(NoMemory, ABlitWithinOneBitmapThatCannotCopyItsSourceFails) {
               0);
 }
 
+LRESULT CALLBACK plainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+TEST(NoMemory, AWindowWhoseFrameDoesNotFitIsNotMadeOrResized) {
+    platform::backend::HeadlessBackend* backend = test_support::installHeadless();
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = plainProc;
+    wc.lpszClassName = "NoMemoryWindow";
+    ASSERT_NE(RegisterClassA(&wc), 0);
+    EXPECT_EQ(withinHeadroom(64 * kMegabyte, [backend] {
+                  // A 16384 x 16384 frame is 1 GB.
+                  SetLastError(0);
+                  if (CreateWindowExA(0, "NoMemoryWindow", "huge", WS_POPUP, 0, 0, 16384, 16384, nullptr, nullptr,
+                                      nullptr, nullptr) ||
+                      !failedForMemory())
+                      return 1;
+                  if (backend->window(1)) return 2;  // no window was left on the screen
+                  HWND w = CreateWindowExA(0, "NoMemoryWindow", "small", WS_POPUP | WS_VISIBLE, 0, 0, 640, 480,
+                                           nullptr, nullptr, nullptr, nullptr);
+                  if (!w) return 3;
+                  SetLastError(0);
+                  if (SetWindowPos(w, nullptr, 0, 0, 16384, 16384, SWP_NOMOVE | SWP_NOZORDER) || !failedForMemory())
+                      return 4;
+                  RECT client{};
+                  GetClientRect(w, &client);
+                  if (client.right != 640 || client.bottom != 480) return 5;
+                  HDC dc = GetDC(w);
+                  if (!dc || !Rectangle(dc, 0, 0, 640, 480)) return 6;
+                  ReleaseDC(w, dc);
+                  return DestroyWindow(w) && !IsWindow(w) ? 0 : 7;
+              }),
+              0);
+}
+
 }  // namespace
