@@ -97,26 +97,48 @@ void drawString(const char* s, int x, int y, HDC myHDC) {
 
 // ---- Frame pacing and the frame-rate caption ---------------------------
 
+// The pacer's clock: milliseconds since clockStart, in unsigned 32-bit
+// arithmetic, set at its first reading. Seconds since the system started
+// lose resolution as the uptime grows (a float steps by 2 ms from 16,384 s
+// on, by half a second near 49 days) and the frame interval grows with
+// them, so a run that starts after 16,384 s of uptime counts from its own
+// start instead, and the tick count's wrap passes it unseen. That clock
+// starts at one minute, so the run paces exactly as one started a minute
+// after start-up: its first frame is due and its first caption shown at
+// once, and its first seconds are no slower than the rest (from 0, the
+// float rounds an exact 20 ms gap short of the interval more often for a
+// few seconds). A run that starts sooner counts from the system's start, as
+// it always has: there every millisecond is a distinct time already, and
+// since the float's rounding depends on the time itself, counting from
+// anywhere else would move some of its frames by a millisecond.
+static const DWORD fineUptime = 16384000;
+static const DWORD lateStartTime = 60000;
+static DWORD clockStart;
+static int clockStarted;
+
 // Time of the last frame that was due, and of the last caption update, in
-// seconds since the system started; frames counted since that update.
+// seconds on the pacer's clock; frames counted since that update.
 static float lastTime;
 static float fLastTime;
 static DWORD dwFrames;
 
-// Seconds since the system started: the millisecond tick count as a 32-bit
-// float times the float nearest 0.001, in float arithmetic. The value loses
-// resolution as the uptime grows (half a second per step near 49 days),
-// which the frame interval follows.
+// Seconds on the pacer's clock: its milliseconds as a 32-bit float times the
+// float nearest 0.001, in float arithmetic.
 static float timeNow(void) {
-    const float ticks = (float)GetTickCount();
+    const DWORD now = GetTickCount();
+    if (!clockStarted) {
+        clockStarted = 1;
+        clockStart = now < fineUptime ? 0 : now - lateStartTime;
+    }
+    const float ticks = (float)(DWORD)(now - clockStart);
     const float millisecond = 0.001f;
     return ticks * millisecond;
 }
 
 // 1 when more than one frame interval has passed since the last due frame;
-// that call then starts the next interval. When the tick count wraps after
-// 49.7 days the time falls back to near zero; a frame is due at once then,
-// so frames keep coming instead of stopping until the new time catches up.
+// that call then starts the next interval. The clock wraps to near zero
+// after 49.7 days of counting; a frame is due at once then, so frames keep
+// coming instead of stopping until the new time catches up.
 int RenderNextFrame(int desiredFrameRate) {
     float currentTime = timeNow();
     float elapsedTime = currentTime - lastTime;
@@ -130,7 +152,7 @@ int RenderNextFrame(int desiredFrameRate) {
 
 // Counts a drawn frame; when more than a second has passed since the last
 // update, shows the count in the window's caption and starts counting again.
-// A time that fell back at the tick count's wrap starts a new second too.
+// A time that fell back at the clock's wrap starts a new second too.
 void CalculateFrameRate(HWND hWnd) {
     char strFrameRate[55];
     memset(strFrameRate, 0, sizeof strFrameRate);

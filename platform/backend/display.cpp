@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 
 namespace platform::backend {
 
@@ -129,19 +130,28 @@ void RealDisplay::showFrames() {
     // it was last shown, then each output scales and sends that much.
     for (auto& [id, f] : frames_) {
         if (!f.recorded || !f.frame) continue;
-        const Picture frame = pictureOf(*f.frame);
-        const std::vector<Output*> outputs = outputsOf(id);
-        const Damage changed = f.history.update(frame);
         f.recorded = false;
-        // An output that cannot take the frame now keeps what it missed,
-        // and gets it with the next frame or when it asks (showAgain).
-        for (Output* o : outputs) {
-            o->frameChanged(changed);
-            if (o->show(frame)) {
-                anyShown_ = true;
-            } else if (!o->failure().empty()) {
-                lastFailure_ = o->failure();
+        try {
+            const Picture frame = pictureOf(*f.frame);
+            const std::vector<Output*> outputs = outputsOf(id);
+            const Damage changed = f.history.update(frame);
+            // An output that cannot take the frame now keeps what it
+            // missed, and gets it with the next frame or when it asks
+            // (showAgain).
+            for (Output* o : outputs) {
+                o->frameChanged(changed);
+                if (o->show(frame)) {
+                    anyShown_ = true;
+                } else if (!o->failure().empty()) {
+                    lastFailure_ = o->failure();
+                }
             }
+        } catch (const std::bad_alloc&) {
+            // No memory to compare or scale the frame: it is not shown, and
+            // the next one is compared with nothing and drawn whole.
+            f.history.forget();
+            for (Output* o : outputsOf(id)) o->redrawAll();
+            lastFailure_ = "not enough memory to show a frame";
         }
     }
     checkSomethingShows();

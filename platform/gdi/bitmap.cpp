@@ -1,11 +1,13 @@
 // Bitmap creation and raw access: CreateBitmap, CreateCompatibleBitmap,
 // GetBitmapBits.
 #include "gdi/objects.h"
+#include "kernel/no_memory.h"
 
 #include <algorithm>
 #include <cstring>
 
 using namespace platform::gdi;
+using platform::kernel::failOnNoMemory;
 
 namespace {
 
@@ -41,10 +43,12 @@ void copyRowsIn(Surface& s, const std::uint8_t* in) {
 
 HBITMAP makeBitmap(int width, int height, PixelFormat format) {
     if (width < 0 || height < 0) return nullptr;
-    // A zero size gives the shared 1x1 monochrome bitmap, as Windows does.
-    if (width == 0 || height == 0) return static_cast<HBITMAP>(defaultBitmap().handle);
     if (static_cast<std::int64_t>(width) * height > kMaxBitmapPixels) return nullptr;
-    return static_cast<HBITMAP>(addObject(std::make_unique<Bitmap>(width, height, format)));
+    return failOnNoMemory(HBITMAP{}, [=] {
+        // A zero size gives the shared 1x1 monochrome bitmap, as Windows does.
+        if (width == 0 || height == 0) return static_cast<HBITMAP>(defaultBitmap().handle);
+        return static_cast<HBITMAP>(addObject(std::make_unique<Bitmap>(width, height, format)));
+    });
 }
 
 }  // namespace

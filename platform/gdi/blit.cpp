@@ -2,6 +2,7 @@
 // clipping. The pixel work is in raster.cpp.
 #include "gdi/objects.h"
 #include "gdi/raster.h"
+#include "kernel/no_memory.h"
 
 #include <algorithm>
 #include <optional>
@@ -10,6 +11,7 @@
 #include <vector>
 
 using namespace platform::gdi;
+using platform::kernel::failOnNoMemory;
 
 namespace {
 
@@ -139,21 +141,9 @@ std::optional<std::int64_t> mapAxis(Run to, Run from, bool sourceMirrored, bool 
 
 std::vector<int> gColumnStart, gColumnEnd, gRowStart, gRowEnd;
 
-}  // namespace
-
-extern "C" {
-
-BOOL WINAPI BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1, int y1, DWORD rop) {
-    const auto o = operands(hdc, hdcSrc, rop);
-    if (!o) return FALSE;
-    const Run dx = normalise(x, cx), dy = normalise(y, cy);
-    const Run sx = normalise(x1, cx), sy = normalise(y1, cy);
-    if (clippedBlit(*o->dst, *o->src, dx, dy, sx.start, sy.start, o->rop)) o->dst->drawn();
-    return TRUE;
-}
-
-BOOL WINAPI StretchBlt(HDC hdcDest, int xDest, int yDest, int wDest, int hDest, HDC hdcSrc, int xSrc, int ySrc,
-                       int wSrc, int hSrc, DWORD rop) {
+// StretchBlt itself; the exported function adds the memory check.
+BOOL stretchBlt(HDC hdcDest, int xDest, int yDest, int wDest, int hDest, HDC hdcSrc, int xSrc, int ySrc, int wSrc,
+                int hSrc, DWORD rop) {
     const auto o = operands(hdcDest, hdcSrc, rop);
     if (!o) return FALSE;
     // Shrinking a run that is not mirrored to a single pixel, Windows leaves
@@ -190,6 +180,29 @@ BOOL WINAPI StretchBlt(HDC hdcDest, int xDest, int yDest, int wDest, int hDest, 
     }
     o->dst->drawn();
     return TRUE;
+}
+
+}  // namespace
+
+extern "C" {
+
+// A copy within one bitmap first copies its source, and the row buffers
+// grow with the widest blit so far: either may find no memory.
+BOOL WINAPI BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1, int y1, DWORD rop) {
+    const auto o = operands(hdc, hdcSrc, rop);
+    if (!o) return FALSE;
+    const Run dx = normalise(x, cx), dy = normalise(y, cy);
+    const Run sx = normalise(x1, cx), sy = normalise(y1, cy);
+    return failOnNoMemory(FALSE, [&] {
+        if (clippedBlit(*o->dst, *o->src, dx, dy, sx.start, sy.start, o->rop)) o->dst->drawn();
+        return TRUE;
+    });
+}
+
+BOOL WINAPI StretchBlt(HDC hdcDest, int xDest, int yDest, int wDest, int hDest, HDC hdcSrc, int xSrc, int ySrc,
+                       int wSrc, int hSrc, DWORD rop) {
+    return failOnNoMemory(
+        FALSE, [&] { return stretchBlt(hdcDest, xDest, yDest, wDest, hDest, hdcSrc, xSrc, ySrc, wSrc, hSrc, rop); });
 }
 
 }  // extern "C"

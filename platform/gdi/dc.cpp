@@ -1,11 +1,13 @@
 // Device context attributes, single pixels and rectangles.
 #include "gdi/objects.h"
 #include "gdi/raster.h"
+#include "kernel/no_memory.h"
 
 #include <algorithm>
 #include <cstdint>
 
 using namespace platform::gdi;
+using platform::kernel::failOnNoMemory;
 
 extern "C" {
 
@@ -86,34 +88,38 @@ COLORREF WINAPI SetPixel(HDC hdc, int x, int y, COLORREF color) {
     return set;
 }
 
+// A monochrome fill goes through a row buffer that grows with the widest
+// fill so far.
 BOOL WINAPI Rectangle(HDC hdc, int x0, int y0, int x1, int y1) {
     const DeviceContext* dc = findDC(hdc);
     if (!dc) return FALSE;
-    // 64-bit, so the edges one pixel in from coordinates at the ends of the
-    // int range do not overflow.
-    std::int64_t left = x0, top = y0, right = x1, bottom = y1;
-    if (left > right) std::swap(left, right);
-    if (top > bottom) std::swap(top, bottom);
-    Surface& s = dc->bitmap->surface;
-    const Pen& pen = *dc->pen;
-    const Brush& brush = *dc->brush;
-    if (pen.isNull) {
-        // Without an outline the filled area stops one pixel short of the
-        // right and bottom edges, as in Windows.
-        if (!brush.isHollow) fillRect(s, left, top, right - 1, bottom - 1, brush.color);
-    } else {
-        if (right - left < 2 || bottom - top < 2) {
-            fillRect(s, left, top, right, bottom, pen.color);
+    return failOnNoMemory(FALSE, [&] {
+        // 64-bit, so the edges one pixel in from coordinates at the ends of
+        // the int range do not overflow.
+        std::int64_t left = x0, top = y0, right = x1, bottom = y1;
+        if (left > right) std::swap(left, right);
+        if (top > bottom) std::swap(top, bottom);
+        Surface& s = dc->bitmap->surface;
+        const Pen& pen = *dc->pen;
+        const Brush& brush = *dc->brush;
+        if (pen.isNull) {
+            // Without an outline the filled area stops one pixel short of
+            // the right and bottom edges, as in Windows.
+            if (!brush.isHollow) fillRect(s, left, top, right - 1, bottom - 1, brush.color);
         } else {
-            if (!brush.isHollow) fillRect(s, left + 1, top + 1, right - 1, bottom - 1, brush.color);
-            fillRect(s, left, top, right, top + 1, pen.color);
-            fillRect(s, left, bottom - 1, right, bottom, pen.color);
-            fillRect(s, left, top + 1, left + 1, bottom - 1, pen.color);
-            fillRect(s, right - 1, top + 1, right, bottom - 1, pen.color);
+            if (right - left < 2 || bottom - top < 2) {
+                fillRect(s, left, top, right, bottom, pen.color);
+            } else {
+                if (!brush.isHollow) fillRect(s, left + 1, top + 1, right - 1, bottom - 1, brush.color);
+                fillRect(s, left, top, right, top + 1, pen.color);
+                fillRect(s, left, bottom - 1, right, bottom, pen.color);
+                fillRect(s, left, top + 1, left + 1, bottom - 1, pen.color);
+                fillRect(s, right - 1, top + 1, right, bottom - 1, pen.color);
+            }
         }
-    }
-    dc->drawn();
-    return TRUE;
+        dc->drawn();
+        return TRUE;
+    });
 }
 
 }  // extern "C"

@@ -2,6 +2,8 @@
 // any GDI object: GetStockObject, SelectObject, DeleteObject, GetObjectA.
 #include "gdi/objects.h"
 
+#include "kernel/no_memory.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -108,6 +110,8 @@ HGDIOBJ addObject(std::unique_ptr<GdiObject> object) {
     Table& t = table();
     const std::uintptr_t h = t.newHandle();
     object->handle = reinterpret_cast<HGDIOBJ>(h);
+    // Should the table have no room, nothing is registered and the object
+    // is freed.
     t.objects.emplace(h, std::move(object));
     return reinterpret_cast<HGDIOBJ>(h);
 }
@@ -139,15 +143,21 @@ DeviceContext* findDC(HDC handle) {
 
 namespace {
 
-HDC addContext(std::unique_ptr<DeviceContext> dc) {
+// Registers a new context holding `bitmap` and the default brush and pen.
+// The objects are counted as selected only once the context is in the
+// table, so a table with no room leaves every count as it was.
+HDC addContext(std::unique_ptr<DeviceContext> dc, Bitmap* bitmap) {
     Table& t = table();
+    StockObjects& s = stock();
     const std::uintptr_t h = t.newHandle();
     dc->handle = reinterpret_cast<HDC>(h);
-    dc->brush = stock().brushes[WHITE_BRUSH];
-    dc->pen = stock().pens[BLACK_PEN - WHITE_PEN];
-    retain(dc->brush);
-    retain(dc->pen);
-    t.contexts.emplace(h, std::move(dc));
+    dc->bitmap = bitmap;
+    dc->brush = s.brushes[WHITE_BRUSH];
+    dc->pen = s.pens[BLACK_PEN - WHITE_PEN];
+    DeviceContext& added = *t.contexts.emplace(h, std::move(dc)).first->second;
+    if (!added.isWindow) retain(added.bitmap);
+    retain(added.brush);
+    retain(added.pen);
     return reinterpret_cast<HDC>(h);
 }
 
@@ -163,10 +173,9 @@ void removeContext(DeviceContext* dc) {
 
 HDC createWindowDC(Bitmap& frame, std::function<void()> onDrawn) {
     auto dc = std::make_unique<DeviceContext>();
-    dc->bitmap = &frame;
     dc->isWindow = true;
     dc->onDrawn = std::move(onDrawn);
-    return addContext(std::move(dc));
+    return addContext(std::move(dc), &frame);
 }
 
 bool releaseWindowDC(HDC hdc) {
@@ -179,6 +188,7 @@ bool releaseWindowDC(HDC hdc) {
 }  // namespace platform::gdi
 
 using namespace platform::gdi;
+using platform::kernel::failOnNoMemory;
 
 namespace {
 
@@ -203,10 +213,7 @@ HDC WINAPI CreateCompatibleDC(HDC hdc) {
     // NULL asks for a context compatible with the screen; any other handle
     // must be a live context.
     if (hdc && !findDC(hdc)) return nullptr;
-    auto dc = std::make_unique<DeviceContext>();
-    dc->bitmap = &defaultBitmap();
-    retain(dc->bitmap);
-    return addContext(std::move(dc));
+    return failOnNoMemory(HDC{}, [] { return addContext(std::make_unique<DeviceContext>(), &defaultBitmap()); });
 }
 
 BOOL WINAPI DeleteDC(HDC hdc) {
@@ -216,22 +223,28 @@ BOOL WINAPI DeleteDC(HDC hdc) {
     return TRUE;
 }
 
+// The stock objects are made on first use, the system font too.
 HGDIOBJ WINAPI GetStockObject(int i) {
-    StockObjects& s = stock();
-    if (i >= WHITE_BRUSH && i <= NULL_BRUSH) return s.brushes[i]->handle;
-    if (i >= WHITE_PEN && i <= NULL_PEN) return s.pens[i - WHITE_PEN]->handle;
-    if (i == SYSTEM_FONT) return systemFont();
-    return nullptr;
+    return failOnNoMemory(HGDIOBJ{}, [i]() -> HGDIOBJ {
+        StockObjects& s = stock();
+        if (i >= WHITE_BRUSH && i <= NULL_BRUSH) return s.brushes[i]->handle;
+        if (i >= WHITE_PEN && i <= NULL_PEN) return s.pens[i - WHITE_PEN]->handle;
+        if (i == SYSTEM_FONT) return systemFont();
+        return nullptr;
+    });
 }
 
 HBRUSH WINAPI CreateSolidBrush(COLORREF color) {
-    return static_cast<HBRUSH>(addObject(std::make_unique<Brush>(false, color & 0xFFFFFF)));
+    return failOnNoMemory(
+        HBRUSH{}, [color] { return static_cast<HBRUSH>(addObject(std::make_unique<Brush>(false, color & 0xFFFFFF))); });
 }
 
 // Solid and null pens one pixel wide; wider pens are not provided here.
 HPEN WINAPI CreatePen(int iStyle, int cWidth, COLORREF color) {
     if ((iStyle != PS_SOLID && iStyle != PS_NULL) || cWidth > 1) return nullptr;
-    return static_cast<HPEN>(addObject(std::make_unique<Pen>(iStyle == PS_NULL, color & 0xFFFFFF)));
+    return failOnNoMemory(HPEN{}, [iStyle, color] {
+        return static_cast<HPEN>(addObject(std::make_unique<Pen>(iStyle == PS_NULL, color & 0xFFFFFF)));
+    });
 }
 
 HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
@@ -251,8 +264,8 @@ HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
     case ObjectKind::Brush: return swapSelection(dc->brush, static_cast<Brush*>(o));
     case ObjectKind::Pen: return swapSelection(dc->pen, static_cast<Pen*>(o));
     case ObjectKind::Font: {
-        // No font selected means the stock system font.
-        const HGDIOBJ previous = dc->font ? nullptr : systemFont();
+        // No font selected means the stock system font, made on first use.
+        const HGDIOBJ previous = dc->font ? nullptr : GetStockObject(SYSTEM_FONT);
         const HGDIOBJ swapped = swapSelection(dc->font, static_cast<FontObject*>(o));
         return previous ? previous : swapped;
     }

@@ -9,6 +9,7 @@
 #include "gdi/objects.h"
 #include "gdi/raster.h"
 #include "gdi/utf8.h"
+#include "kernel/no_memory.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -216,6 +217,7 @@ public:
     Stroke underline() const { return underline_; }
     Stroke strikeout() const { return strikeout_; }
 
+    // The glyph of a character, rendered on first use and kept.
     const Glyph& glyph(unsigned char c);
     // Sum of the advances, as GetTextExtentPoint32 reports it.
     std::int64_t extent(const unsigned char* s, std::size_t n) {
@@ -228,6 +230,7 @@ public:
 private:
     Font(std::shared_ptr<Library> lib, FacePtr face) : library_(std::move(lib)), face_(std::move(face)) {}
     bool setUp(bool fixedPitch);
+    Glyph render(unsigned char c);
 
     std::shared_ptr<Library> library_;  // declared first: outlives the face
     FacePtr face_;
@@ -387,7 +390,22 @@ bool Font::setUp(bool fixedPitch) {
 
 const Glyph& Font::glyph(unsigned char c) {
     Glyph& g = glyphs_[c];
-    if (g.rendered) return g;
+    // Kept only once rendered whole: a glyph that found no memory for its
+    // pixels is tried again next time.
+    if (!g.rendered) g = render(c);
+    return g;
+}
+
+// FreeType's own allocation failure, reported as the layer's.
+FT_Error orNoMemory(FT_Error error) {
+    if (error == FT_Err_Out_Of_Memory) throw std::bad_alloc();
+    return error;
+}
+
+// A character's glyph, without pixels where the face has none or FreeType
+// cannot render it.
+Glyph Font::render(unsigned char c) {
+    Glyph g;
     g.rendered = true;
 
     FT_Face face = face_.get();
@@ -396,7 +414,7 @@ const Glyph& Font::glyph(unsigned char c) {
     FT_Int32 flags = antialiased_ ? FT_LOAD_TARGET_NORMAL : FT_LOAD_TARGET_MONO;
     // Synthetic styles work on outlines, never on embedded bitmaps.
     if (embolden_ || oblique_) flags |= FT_LOAD_NO_BITMAP;
-    if (FT_Load_Glyph(face, index, flags) != 0) return g;
+    if (orNoMemory(FT_Load_Glyph(face, index, flags)) != 0) return g;
     FT_GlyphSlot slot = face->glyph;
 
     FT_Pos advance = slot->advance.x;
@@ -409,7 +427,7 @@ const Glyph& Font::glyph(unsigned char c) {
     }
     g.advance = static_cast<int>((advance + 32) >> 6);
     if (slot->format != FT_GLYPH_FORMAT_BITMAP &&
-        FT_Render_Glyph(slot, antialiased_ ? FT_RENDER_MODE_NORMAL : FT_RENDER_MODE_MONO) != 0) {
+        orNoMemory(FT_Render_Glyph(slot, antialiased_ ? FT_RENDER_MODE_NORMAL : FT_RENDER_MODE_MONO)) != 0) {
         return g;
     }
 
@@ -535,6 +553,7 @@ std::unique_ptr<FontObject> createFontObject(const LOGFONTA& request) {
 }  // namespace platform::gdi
 
 using namespace platform::gdi;
+using platform::kernel::failOnNoMemory;
 
 HFONT WINAPI CreateFontA(int cHeight, int cWidth, int cEscapement, int cOrientation, int cWeight, DWORD bItalic,
                          DWORD bUnderline, DWORD bStrikeOut, DWORD iCharSet, DWORD iOutPrecision, DWORD iClipPrecision,
@@ -556,50 +575,55 @@ HFONT WINAPI CreateFontA(int cHeight, int cWidth, int cEscapement, int cOrientat
     // Longer names are cut to fit, leaving room for the terminator.
     if (pszFaceName) std::strncpy(lf.lfFaceName, pszFaceName, LF_FACESIZE - 1);
 
-    std::unique_ptr<FontObject> font = createFontObject(lf);
-    if (!font) return nullptr;
-    return static_cast<HFONT>(addObject(std::move(font)));
+    return failOnNoMemory(HFONT{}, [&]() -> HFONT {
+        std::unique_ptr<FontObject> font = createFontObject(lf);
+        if (!font) return nullptr;
+        return static_cast<HFONT>(addObject(std::move(font)));
+    });
 }
 
+// Glyphs are rendered on first use; TextOutA and GetTextExtentPoint32A may
+// find no memory for them.
 BOOL WINAPI TextOutA(HDC hdc, int x, int y, LPCSTR lpString, int c) {
     DeviceContext* dc = findDC(hdc);
     if (!dc || c < 0 || (!lpString && c > 0)) return FALSE;
     Font* font = fontOf(*dc);
     if (!font) return FALSE;
+    return failOnNoMemory(FALSE, [&] {
+        Surface& surface = dc->bitmap->surface;
+        const auto* text = reinterpret_cast<const unsigned char*>(lpString);
+        const auto n = static_cast<std::size_t>(c);
+        const std::uint32_t textPixel = pixelFromColor(dc->textColor);
+        const bool textBit = monoBitFromColor(dc->textColor);
 
-    Surface& surface = dc->bitmap->surface;
-    const auto* text = reinterpret_cast<const unsigned char*>(lpString);
-    const auto n = static_cast<std::size_t>(c);
-    const std::uint32_t textPixel = pixelFromColor(dc->textColor);
-    const bool textBit = monoBitFromColor(dc->textColor);
+        // (x, y) is the top left of the first character cell.
+        const std::int64_t left = x;
+        const std::int64_t top = y;
+        const std::int64_t baseline = top + font->ascent();
+        const bool needExtent = dc->bkMode == OPAQUE || font->underlined() || font->struckOut();
+        const std::int64_t width = needExtent ? font->extent(text, n) : 0;
 
-    // (x, y) is the top left of the first character cell.
-    const std::int64_t left = x;
-    const std::int64_t top = y;
-    const std::int64_t baseline = top + font->ascent();
-    const bool needExtent = dc->bkMode == OPAQUE || font->underlined() || font->struckOut();
-    const std::int64_t width = needExtent ? font->extent(text, n) : 0;
-
-    if (dc->bkMode == OPAQUE) {
-        fillRect(surface, left, top, left + width, top + font->cellHeight(), dc->bkColor);
-    }
-    std::int64_t pen = left;
-    for (std::size_t i = 0; i < n; ++i) {
-        const Glyph& g = font->glyph(text[i]);
-        drawGlyph(surface, g, pen, baseline, textPixel, textBit);
-        pen += g.advance;
-    }
-    // Underline and strikeout run across the whole text, over the glyphs.
-    if (font->underlined()) {
-        const Stroke u = font->underline();
-        fillRect(surface, left, top + u.top, left + width, top + u.top + u.thickness, dc->textColor);
-    }
-    if (font->struckOut()) {
-        const Stroke s = font->strikeout();
-        fillRect(surface, left, top + s.top, left + width, top + s.top + s.thickness, dc->textColor);
-    }
-    if (n > 0) dc->drawn();
-    return TRUE;
+        if (dc->bkMode == OPAQUE) {
+            fillRect(surface, left, top, left + width, top + font->cellHeight(), dc->bkColor);
+        }
+        std::int64_t pen = left;
+        for (std::size_t i = 0; i < n; ++i) {
+            const Glyph& g = font->glyph(text[i]);
+            drawGlyph(surface, g, pen, baseline, textPixel, textBit);
+            pen += g.advance;
+        }
+        // Underline and strikeout run across the whole text, over the glyphs.
+        if (font->underlined()) {
+            const Stroke u = font->underline();
+            fillRect(surface, left, top + u.top, left + width, top + u.top + u.thickness, dc->textColor);
+        }
+        if (font->struckOut()) {
+            const Stroke s = font->strikeout();
+            fillRect(surface, left, top + s.top, left + width, top + s.top + s.thickness, dc->textColor);
+        }
+        if (n > 0) dc->drawn();
+        return TRUE;
+    });
 }
 
 BOOL WINAPI GetTextMetricsA(HDC hdc, LPTEXTMETRICA lptm) {
@@ -616,8 +640,11 @@ BOOL WINAPI GetTextExtentPoint32A(HDC hdc, LPCSTR lpString, int c, LPSIZE psizl)
     if (!dc || !psizl || c < 0 || (!lpString && c > 0)) return FALSE;
     Font* font = fontOf(*dc);
     if (!font) return FALSE;
-    const std::int64_t cx = font->extent(reinterpret_cast<const unsigned char*>(lpString), static_cast<std::size_t>(c));
-    psizl->cx = static_cast<LONG>(std::min<std::int64_t>(cx, std::numeric_limits<LONG>::max()));
-    psizl->cy = font->cellHeight();
-    return TRUE;
+    return failOnNoMemory(FALSE, [&] {
+        const std::int64_t cx =
+            font->extent(reinterpret_cast<const unsigned char*>(lpString), static_cast<std::size_t>(c));
+        psizl->cx = static_cast<LONG>(std::min<std::int64_t>(cx, std::numeric_limits<LONG>::max()));
+        psizl->cy = font->cellHeight();
+        return TRUE;
+    });
 }

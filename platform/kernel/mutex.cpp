@@ -27,6 +27,7 @@
 #include <utility>
 
 #include "backend/trace.h"
+#include "kernel/no_memory.h"
 
 namespace platform::kernel {
 
@@ -205,52 +206,68 @@ extern "C" {
 // a child must not keep the name alive), and neither does initial ownership:
 // nothing here waits on or releases a mutex; what callers rely on is the
 // name's existence.
+// Every table entry is made before anything depends on it, so a name and
+// its handles stay counted alike when memory runs out on the way.
 HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR lpName) {
     using namespace platform::kernel;
     Tables& t = tables();
     std::lock_guard hold(t.guard);
-
-    // Windows makes an unnamed mutex for an empty name as for a null one.
-    if (!lpName || !*lpName) {
-        HANDLE handle = t.add({});
-        SetLastError(ERROR_SUCCESS);
-        return handle;
-    }
-
-    std::string file = mutexFileName(scope().empty() ? std::string(lpName) : std::string(lpName) + "@" + scope());
-    bool created = false;
-    auto known = t.names.find(file);
-    if (known == t.names.end()) {
-        const std::string directory = mutexDirectory();
-        if (directory.empty())
-            return fail(lpName, "no private folder for lock files: $XDG_RUNTIME_DIR and ~/.cache/pomrivel are unusable",
-                        EACCES);
-        const std::string path = directory + "/" + file;
-        UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
-        if (!fd) return fail(lpName, path, errno);
-        struct stat st {};
-        if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
-            return fail(lpName, path, EACCES);
-        int locked;
-        do locked = ::flock(fd.get(), LOCK_EX | LOCK_NB);
-        while (locked != 0 && errno == EINTR);
-        if (locked != 0) {
-            if (errno != EWOULDBLOCK) return fail(lpName, path, errno);
-            fd.reset();  // another live process holds the name
+    return failOnNoMemory(HANDLE{}, [&]() -> HANDLE {
+        // Windows makes an unnamed mutex for an empty name as for a null one.
+        if (!lpName || !*lpName) {
+            HANDLE handle = t.add({});
+            SetLastError(ERROR_SUCCESS);
+            return handle;
         }
-        created = static_cast<bool>(fd);
-        known = t.names.emplace(file, NamedMutex{std::move(fd), 0}).first;
-    }
 
-    ++known->second.handles;
-    HANDLE handle = t.add(std::move(file));
-    if (created) {
-        SetLastError(ERROR_SUCCESS);
-    } else {
-        platform::backend::trace(std::string("mutex exists ") + lpName);
-        SetLastError(ERROR_ALREADY_EXISTS);
-    }
-    return handle;
+        const std::string file =
+            mutexFileName(scope().empty() ? std::string(lpName) : std::string(lpName) + "@" + scope());
+        bool created = false;
+        auto known = t.names.find(file);
+        if (known == t.names.end()) {
+            const std::string directory = mutexDirectory();
+            if (directory.empty())
+                return fail(lpName,
+                            "no private folder for lock files: $XDG_RUNTIME_DIR and ~/.cache/pomrivel are unusable",
+                            EACCES);
+            const std::string path = directory + "/" + file;
+            UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+            if (!fd) return fail(lpName, path, errno);
+            struct stat st {};
+            if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
+                return fail(lpName, path, EACCES);
+            int locked;
+            do locked = ::flock(fd.get(), LOCK_EX | LOCK_NB);
+            while (locked != 0 && errno == EINTR);
+            if (locked != 0) {
+                if (errno != EWOULDBLOCK) return fail(lpName, path, errno);
+                fd.reset();  // another live process holds the name
+            }
+            created = static_cast<bool>(fd);
+            known = t.names.emplace(file, NamedMutex{std::move(fd), 0}).first;
+        }
+
+        HANDLE handle = nullptr;
+        try {
+            handle = t.add(file);
+        } catch (const std::bad_alloc&) {
+            // A name this call added has no handle: it goes again, and with it
+            // the lock it took.
+            if (known->second.handles == 0) t.names.erase(known);
+            throw;
+        }
+        ++known->second.handles;
+        if (created) {
+            SetLastError(ERROR_SUCCESS);
+        } else {
+            try {
+                platform::backend::trace(std::string("mutex exists ") + lpName);
+            } catch (const std::bad_alloc&) {
+            }
+            SetLastError(ERROR_ALREADY_EXISTS);
+        }
+        return handle;
+    });
 }
 
 // Only mutex handles are kernel handles here; anything else is refused.

@@ -2,6 +2,7 @@
 // window; its controls are child windows that the dialog draws itself in a
 // plain 3D style, through the layer's own GDI.
 #include "backend/trace.h"
+#include "kernel/no_memory.h"
 #include "user/paint3d.h"
 #include "user/resfile.h"
 #include "user/window.h"
@@ -10,6 +11,7 @@
 
 using namespace platform;
 using namespace platform::user;
+using platform::kernel::failOnNoMemory;
 
 namespace {
 
@@ -128,18 +130,22 @@ void paintControl(HDC dc, const Window& w) {
     if (!label.empty()) text(dc, r.left, r.top, label);
 }
 
-// Draws a dialog and its controls into its frame and shows it.
+// Draws a dialog and its controls into its frame and shows it. A dialog
+// that finds no memory to draw in shows what is drawn so far.
 void paintDialog(Window& dialog) {
     // A context of its own rather than GetDC's, which would show the frame
     // after every stroke: the finished picture is shown once.
-    HDC dc = gdi::createWindowDC(dialog.frame, {});
-    if (!dc) return;
-    if (dialog.font) SelectObject(dc, dialog.font);
-    SetTextColor(dc, RGB(0, 0, 0));
-    fill(dc, 0, 0, dialog.clientWidth(), dialog.clientHeight(), kFace);
-    for (Window* child : childrenOf(dialog.handle))
-        if (child->control && (child->style & WS_VISIBLE)) paintControl(dc, *child);
-    gdi::releaseWindowDC(dc);
+    HDC dc = nullptr;
+    try {
+        dc = gdi::createWindowDC(dialog.frame, {});
+        if (dialog.font) SelectObject(dc, dialog.font);
+        SetTextColor(dc, RGB(0, 0, 0));
+        fill(dc, 0, 0, dialog.clientWidth(), dialog.clientHeight(), kFace);
+        for (Window* child : childrenOf(dialog.handle))
+            if (child->control && (child->style & WS_VISIBLE)) paintControl(dc, *child);
+    } catch (const std::bad_alloc&) {
+    }
+    if (dc) gdi::releaseWindowDC(dc);
     presentFrame(dialog);
 }
 
@@ -173,54 +179,70 @@ bool letsMouseThrough(const Window& w) {
 
 extern "C" {
 
+// A dialog whose controls find no memory is destroyed again, so none is
+// left half made.
 HWND WINAPI CreateDialogParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent, DLGPROC lpDialogFunc,
                                LPARAM dwInitParam) {
     const HRSRC found = FindResourceA(hInstance, lpTemplateName, RT_DIALOG);
     const HGLOBAL loaded = found ? LoadResource(hInstance, found) : nullptr;
     const auto* bytes = static_cast<const std::uint8_t*>(loaded ? LockResource(loaded) : nullptr);
     if (!bytes || !lpDialogFunc) return nullptr;
-    const auto parsed = parseDialogTemplate({bytes, SizeofResource(hInstance, found)});
-    if (!parsed) return nullptr;
-    const DialogTemplate& t = *parsed;
-    Window* owner = findWindow(hWndParent);
-    if (hWndParent && !owner) return nullptr;
+    return failOnNoMemory(HWND{}, [&]() -> HWND {
+        const auto parsed = parseDialogTemplate({bytes, SizeofResource(hInstance, found)});
+        if (!parsed) return nullptr;
+        const DialogTemplate& t = *parsed;
+        Window* owner = findWindow(hWndParent);
+        if (hWndParent && !owner) return nullptr;
 
-    const HFONT font = dialogFont(t);
-    const SIZE units = baseUnits(font);
-    auto px = [&](int v) { return v * units.cx / 4; };
-    auto py = [&](int v) { return v * units.cy / 8; };
-    // The template places the dialog relative to its owner's client area.
-    const int originX = owner ? owner->rect.left : 0, originY = owner ? owner->rect.top : 0;
-    const RECT rect{originX + px(t.x), originY + py(t.y), originX + px(t.x) + px(t.cx),
-                    originY + py(t.y) + py(t.cy)};
-    const DWORD style = t.style & ~static_cast<DWORD>(WS_VISIBLE | WS_CHILD);
-    const HWND hwnd =
-        createWindow(t.exStyle, nullptr, t.title, style, rect, hWndParent, nullptr, lpDialogFunc, nullptr);
-    if (!hwnd) {
-        DeleteObject(font);
-        return nullptr;
-    }
-    findWindow(hwnd)->font = font;
+        const HFONT font = dialogFont(t);
+        const SIZE units = baseUnits(font);
+        auto px = [&](int v) { return v * units.cx / 4; };
+        auto py = [&](int v) { return v * units.cy / 8; };
+        // The template places the dialog relative to its owner's client area.
+        const int originX = owner ? owner->rect.left : 0, originY = owner ? owner->rect.top : 0;
+        const RECT rect{originX + px(t.x), originY + py(t.y), originX + px(t.x) + px(t.cx),
+                        originY + py(t.y) + py(t.cy)};
+        const DWORD style = t.style & ~static_cast<DWORD>(WS_VISIBLE | WS_CHILD);
+        HWND hwnd = nullptr;
+        try {
+            hwnd = createWindow(t.exStyle, nullptr, t.title, style, rect, hWndParent, nullptr, lpDialogFunc, nullptr);
+        } catch (const std::bad_alloc&) {
+            DeleteObject(font);
+            throw;
+        }
+        if (!hwnd) {
+            DeleteObject(font);
+            return nullptr;
+        }
+        findWindow(hwnd)->font = font;
 
-    HWND firstControl = nullptr;
-    for (const DialogItem& item : t.items) {
-        auto control = std::make_unique<Control>();
-        control->id = item.id;
-        control->className = predefinedClass(item.windowClass);
-        control->style = item.style;
-        const RECT r{px(item.x), py(item.y), px(item.x) + px(item.cx), py(item.y) + py(item.cy)};
-        const std::string text = item.text.isNumber ? "" : item.text.text;
-        const HWND child = createWindow(item.exStyle, &kControlClass, text, item.style | WS_CHILD, r, nullptr, hwnd,
-                                        nullptr, std::move(control));
-        if (!firstControl) firstControl = child;
-    }
-    backend::trace("dialog created \"" + t.title + "\"");
-    lpDialogFunc(hwnd, WM_INITDIALOG, reinterpret_cast<WPARAM>(firstControl), dwInitParam);
-    Window* dialog = findWindow(hwnd);
-    if (!dialog) return nullptr;  // the procedure destroyed it
-    paintDialog(*dialog);
-    if (t.style & WS_VISIBLE) ShowWindow(hwnd, SW_SHOW);
-    return hwnd;
+        HWND firstControl = nullptr;
+        const bool built = failOnNoMemory(false, [&] {
+            for (const DialogItem& item : t.items) {
+                auto control = std::make_unique<Control>();
+                control->id = item.id;
+                control->className = predefinedClass(item.windowClass);
+                control->style = item.style;
+                const RECT r{px(item.x), py(item.y), px(item.x) + px(item.cx), py(item.y) + py(item.cy)};
+                const std::string text = item.text.isNumber ? "" : item.text.text;
+                const HWND child = createWindow(item.exStyle, &kControlClass, text, item.style | WS_CHILD, r, nullptr,
+                                                hwnd, nullptr, std::move(control));
+                if (!firstControl) firstControl = child;
+            }
+            backend::trace("dialog created \"" + t.title + "\"");
+            return true;
+        });
+        if (!built) {
+            DestroyWindow(hwnd);
+            return nullptr;
+        }
+        lpDialogFunc(hwnd, WM_INITDIALOG, reinterpret_cast<WPARAM>(firstControl), dwInitParam);
+        Window* dialog = findWindow(hwnd);
+        if (!dialog) return nullptr;  // the procedure destroyed it
+        paintDialog(*dialog);
+        if (t.style & WS_VISIBLE) ShowWindow(hwnd, SW_SHOW);
+        return hwnd;
+    });
 }
 
 }  // extern "C"

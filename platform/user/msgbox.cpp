@@ -1,6 +1,7 @@
 // MessageBoxA: a modal box, either the backend's own or, where the backend
 // has none, a window of the layer with a modal loop of its own.
 #include "backend/trace.h"
+#include "kernel/no_memory.h"
 #include "user/box_window.h"
 #include "user/queue.h"
 #include "user/window.h"
@@ -9,6 +10,7 @@
 
 using namespace platform;
 using namespace platform::user;
+using platform::kernel::failOnNoMemory;
 
 namespace {
 
@@ -62,33 +64,42 @@ int runBoxWindow(HWND owner, bool ownerWasEnabled, const std::string& text, cons
 
 extern "C" {
 
+// A box that finds no memory is not shown and answers 0, as Windows' does.
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
     Window* owner = findWindow(hWnd);
     if (hWnd && !owner) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
     }
-    const std::string text = lpText ? lpText : "";
-    // Windows captions a box without a caption "Error".
-    const std::string caption = lpCaption ? lpCaption : "Error";
-    char style[16];
-    std::snprintf(style, sizeof style, "0x%X", uType);
-    backend::trace("messagebox caption=\"" + caption + "\" text=\"" + text + "\" style=" + style);
+    return failOnNoMemory(0, [&] {
+        const std::string text = lpText ? lpText : "";
+        // Windows captions a box without a caption "Error".
+        const std::string caption = lpCaption ? lpCaption : "Error";
+        char style[16];
+        std::snprintf(style, sizeof style, "0x%X", uType);
+        backend::trace("messagebox caption=\"" + caption + "\" text=\"" + text + "\" style=" + style);
 
-    // The owner takes no input while its box is open.
-    const bool wasEnabled = owner && owner->enabled;
-    if (owner) owner->enabled = false;
-    int answer = 0;
-    if (const std::optional<int> backendAnswer =
-            backend::current().messageBox(owner ? owner->backendId : 0, text, caption, uType)) {
-        answer = *backendAnswer;
-        discardInput();
-        restoreOwner(hWnd, wasEnabled);
-    } else {
-        answer = runBoxWindow(hWnd, wasEnabled, text, caption, uType);
-    }
-    backend::trace("messagebox closed " + std::to_string(answer));
-    return answer;
+        // The owner takes no input while its box is open, and gets it back
+        // however the box ends.
+        const bool wasEnabled = owner && owner->enabled;
+        if (owner) owner->enabled = false;
+        struct OwnerBack {
+            HWND owner;
+            bool enabled;
+            ~OwnerBack() { restoreOwner(owner, enabled); }
+        } ownerBack{hWnd, wasEnabled};
+        int answer = 0;
+        if (const std::optional<int> backendAnswer =
+                backend::current().messageBox(owner ? owner->backendId : 0, text, caption, uType)) {
+            answer = *backendAnswer;
+            discardInput();
+            restoreOwner(hWnd, wasEnabled);
+        } else {
+            answer = runBoxWindow(hWnd, wasEnabled, text, caption, uType);
+        }
+        backend::trace("messagebox closed " + std::to_string(answer));
+        return answer;
+    });
 }
 
 }  // extern "C"

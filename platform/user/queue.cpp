@@ -2,11 +2,13 @@
 // into the messages Windows sends, and the quit flag.
 #include "user/queue.h"
 
+#include "kernel/no_memory.h"
 #include "user/window.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <deque>
+#include <new>
 
 namespace platform::user {
 
@@ -107,21 +109,28 @@ void queueMouse(const backend::Event& e) {
     q.input.push_back(message(target, msg, q.buttons, lParam));
 }
 
-// Closing without a window to close ends the message loop instead, so a
-// signal always stops the program.
-void queueClose(HWND hwnd) {
+// A close request for the backend's window `window`, or for every window
+// (0). Closing without a window to close ends the message loop instead, so a
+// signal always stops the program; so does a close that finds no memory to
+// queue its message in.
+void queueClose(backend::WindowId window) {
     Queue& q = queue();
-    if (hwnd) {
-        q.input.push_back(message(hwnd, WM_CLOSE, 0, 0));
-        return;
+    try {
+        if (window) {
+            for (Window* w : topLevelWindows())
+                if (w->backendId == window) q.input.push_back(message(w->handle, WM_CLOSE, 0, 0));
+            return;  // a window that is gone already closes nothing
+        }
+        bool any = false;
+        for (Window* w : topLevelWindows()) {
+            if (w->owner) continue;  // owned windows close with their owner
+            q.input.push_back(message(w->handle, WM_CLOSE, 0, 0));
+            any = true;
+        }
+        if (any) return;
+    } catch (const std::bad_alloc&) {
     }
-    bool any = false;
-    for (Window* w : topLevelWindows()) {
-        if (w->owner) continue;  // owned windows close with their owner
-        q.input.push_back(message(w->handle, WM_CLOSE, 0, 0));
-        any = true;
-    }
-    if (!any) PostQuitMessage(0);
+    PostQuitMessage(0);
 }
 
 void queueEvent(const backend::Event& e) {
@@ -131,14 +140,7 @@ void queueEvent(const backend::Event& e) {
     case backend::EventType::MouseMove:
     case backend::EventType::ButtonDown:
     case backend::EventType::ButtonUp: queueMouse(e); break;
-    case backend::EventType::CloseRequest: {
-        HWND target = nullptr;
-        for (Window* w : topLevelWindows())
-            if (e.window && w->backendId == e.window) target = w->handle;
-        if (e.window && !target) break;  // a window that is gone already
-        queueClose(target);
-        break;
-    }
+    case backend::EventType::CloseRequest: queueClose(e.window); break;
     }
 }
 
@@ -162,7 +164,7 @@ bool take(std::deque<MSG>& from, LPMSG out, HWND hwnd, UINT first, UINT last, bo
 // Turns pending backend input (and a signal's close request) into queued
 // messages.
 void pumpInput() {
-    if (backend::takeCloseRequest()) queueClose(nullptr);
+    if (backend::takeCloseRequest()) queueClose(0);
     backend::Event e;
     while (backend::current().pollEvent(e)) queueEvent(e);
 }
@@ -189,12 +191,18 @@ void forgetMessagesFor(HWND hwnd) {
 }  // namespace platform::user
 
 using namespace platform::user;
+using platform::kernel::failOnNoMemory;
 
 extern "C" {
 
 BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg) {
     if (!lpMsg) return FALSE;
-    pumpInput();
+    try {
+        pumpInput();
+    } catch (const std::bad_alloc&) {
+        // Input that finds no room in the queue is lost, as it is when
+        // Windows' queue is full; a close request never is.
+    }
     Queue& q = queue();
     const bool remove = wRemoveMsg & PM_REMOVE;
     // Posted messages come before input; the quit message only once neither
@@ -222,8 +230,10 @@ BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
-    queue().posted.push_back(message(hWnd, Msg, wParam, lParam));
-    return TRUE;
+    return failOnNoMemory(FALSE, [&] {
+        queue().posted.push_back(message(hWnd, Msg, wParam, lParam));
+        return TRUE;
+    });
 }
 
 void WINAPI PostQuitMessage(int nExitCode) {
@@ -249,7 +259,11 @@ BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
             MSG c = *lpMsg;
             c.message = m == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR;
             c.wParam = static_cast<WPARAM>(ch);
-            queue().posted.push_front(c);
+            if (!failOnNoMemory(false, [&c] {
+                    queue().posted.push_front(c);
+                    return true;
+                }))
+                return FALSE;
         }
     }
     return TRUE;

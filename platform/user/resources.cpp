@@ -28,6 +28,7 @@
 #include <optional>
 
 #include "gdi/objects.h"
+#include "kernel/no_memory.h"
 #include "kernel/process.h"
 
 // The compiled resource script, defined by the object that
@@ -677,23 +678,30 @@ const std::vector<Accelerator>* findAcceleratorTable(HACCEL table) {
 }  // namespace platform::user
 
 using namespace platform::user;
+using platform::kernel::failOnNoMemory;
 
+// The module's resource table is read on first use, and images and
+// accelerator tables are made from it: any of these may find no memory.
 extern "C" {
 
 HRSRC WINAPI FindResourceA(HMODULE hModule, LPCSTR lpName, LPCSTR lpType) {
-    const ResourceEntry* e = findModuleResource(hModule, lpName, lpType);
-    return e ? handleFromEntry(e) : nullptr;
+    return failOnNoMemory(HRSRC{}, [&]() -> HRSRC {
+        const ResourceEntry* e = findModuleResource(hModule, lpName, lpType);
+        return e ? handleFromEntry(e) : nullptr;
+    });
 }
 
 // As on Windows, the "global" a resource loads into is simply the address of
 // its bytes, and locking it returns that address.
 HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo) {
-    const ResourceEntry* e = isMainModule(hModule) ? entryFromHandle(hResInfo) : nullptr;
-    if (!e) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
-    return const_cast<std::uint8_t*>(e->data.data());
+    return failOnNoMemory(HGLOBAL{}, [&]() -> HGLOBAL {
+        const ResourceEntry* e = isMainModule(hModule) ? entryFromHandle(hResInfo) : nullptr;
+        if (!e) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return nullptr;
+        }
+        return const_cast<std::uint8_t*>(e->data.data());
+    });
 }
 
 LPVOID WINAPI LockResource(HGLOBAL hResData) {
@@ -701,12 +709,14 @@ LPVOID WINAPI LockResource(HGLOBAL hResData) {
 }
 
 DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo) {
-    const ResourceEntry* e = isMainModule(hModule) ? entryFromHandle(hResInfo) : nullptr;
-    if (!e) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return 0;
-    }
-    return static_cast<DWORD>(e->data.size());
+    return failOnNoMemory(DWORD{0}, [&]() -> DWORD {
+        const ResourceEntry* e = isMainModule(hModule) ? entryFromHandle(hResInfo) : nullptr;
+        if (!e) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return 0;
+        }
+        return static_cast<DWORD>(e->data.size());
+    });
 }
 
 HBITMAP WINAPI LoadBitmapA(HINSTANCE hInstance, LPCSTR lpBitmapName) {
@@ -714,8 +724,10 @@ HBITMAP WINAPI LoadBitmapA(HINSTANCE hInstance, LPCSTR lpBitmapName) {
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return nullptr;
     }
-    const ResourceEntry* e = findModuleResource(hInstance, lpBitmapName, RT_BITMAP);
-    return e ? loadBitmapFromDib(e->data) : nullptr;
+    return failOnNoMemory(HBITMAP{}, [&]() -> HBITMAP {
+        const ResourceEntry* e = findModuleResource(hInstance, lpBitmapName, RT_BITMAP);
+        return e ? loadBitmapFromDib(e->data) : nullptr;
+    });
 }
 
 HANDLE WINAPI LoadImageA(HINSTANCE hInst, LPCSTR name, UINT type, int cx, int cy, UINT fuLoad) {
@@ -730,31 +742,36 @@ HANDLE WINAPI LoadImageA(HINSTANCE hInst, LPCSTR name, UINT type, int cx, int cy
         SetLastError(ERROR_FILE_NOT_FOUND);
         return nullptr;
     }
-    const auto bytes = readFile(name);
-    return bytes ? loadBitmapFromBytes(*bytes) : nullptr;
+    return failOnNoMemory(HANDLE{}, [name]() -> HANDLE {
+        const auto bytes = readFile(name);
+        return bytes ? loadBitmapFromBytes(*bytes) : nullptr;
+    });
 }
 
 HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
-    return static_cast<HICON>(loadSharedImage(hInstance, lpIconName, false));
+    return failOnNoMemory(HICON{}, [&] { return static_cast<HICON>(loadSharedImage(hInstance, lpIconName, false)); });
 }
 
 HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName) {
-    return static_cast<HCURSOR>(loadSharedImage(hInstance, lpCursorName, true));
+    return failOnNoMemory(HCURSOR{},
+                          [&] { return static_cast<HCURSOR>(loadSharedImage(hInstance, lpCursorName, true)); });
 }
 
 HACCEL WINAPI LoadAcceleratorsA(HINSTANCE hInstance, LPCSTR lpTableName) {
-    const ResourceEntry* e = findModuleResource(hInstance, lpTableName, RT_ACCELERATOR);
-    if (!e) return nullptr;
-    HandleTables& t = tables();
-    std::lock_guard lock(t.mutex);
-    for (AcceleratorObject& a : t.accelerators)
-        if (a.source == e) return reinterpret_cast<HACCEL>(&a);
-    auto table = parseAcceleratorTable(e->data);
-    if (!table) {
-        SetLastError(ERROR_INVALID_DATA);
-        return nullptr;
-    }
-    return reinterpret_cast<HACCEL>(&t.accelerators.emplace_back(AcceleratorObject{e, std::move(*table)}));
+    return failOnNoMemory(HACCEL{}, [&]() -> HACCEL {
+        const ResourceEntry* e = findModuleResource(hInstance, lpTableName, RT_ACCELERATOR);
+        if (!e) return nullptr;
+        HandleTables& t = tables();
+        std::lock_guard lock(t.mutex);
+        for (AcceleratorObject& a : t.accelerators)
+            if (a.source == e) return reinterpret_cast<HACCEL>(&a);
+        auto table = parseAcceleratorTable(e->data);
+        if (!table) {
+            SetLastError(ERROR_INVALID_DATA);
+            return nullptr;
+        }
+        return reinterpret_cast<HACCEL>(&t.accelerators.emplace_back(AcceleratorObject{e, std::move(*table)}));
+    });
 }
 
 }  // extern "C"

@@ -3,6 +3,7 @@
 #include "user/window.h"
 
 #include "backend/trace.h"
+#include "kernel/no_memory.h"
 #include "user/queue.h"
 #include "user/resfile.h"
 
@@ -30,16 +31,24 @@ State& state() {
 
 std::string describe(const Window& w) { return "\"" + w.title + "\""; }
 
+// A line of the trace, where there is memory to write it: the window
+// changes whether or not it is told.
 void traceWindow(const char* what, const Window& w) {
-    backend::trace(std::string("window ") + what + " " + describe(w) + " " + std::to_string(w.rect.left) + "," +
-                   std::to_string(w.rect.top) + " " + std::to_string(w.clientWidth()) + "x" +
-                   std::to_string(w.clientHeight()) + (w.topmost ? " topmost" : ""));
+    try {
+        backend::trace(std::string("window ") + what + " " + describe(w) + " " + std::to_string(w.rect.left) + "," +
+                       std::to_string(w.rect.top) + " " + std::to_string(w.clientWidth()) + "x" +
+                       std::to_string(w.clientHeight()) + (w.topmost ? " topmost" : ""));
+    } catch (const std::bad_alloc&) {
+    }
 }
 
-void resizeFrame(Window& w) {
+// Gives a top-level window a frame of its client size. The new frame is
+// made before the old one goes, so running out of memory (std::bad_alloc)
+// leaves the window with the frame it had.
+void resizeFrame(Window& w, int clientWidth, int clientHeight) {
     if (!w.isTopLevel()) return;
-    const int width = std::max(1, w.clientWidth());
-    const int height = std::max(1, w.clientHeight());
+    const int width = std::max(1, clientWidth);
+    const int height = std::max(1, clientHeight);
     if (w.frame.surface.width() != width || w.frame.surface.height() != height)
         w.frame.surface = gdi::Surface(width, height, gdi::PixelFormat::Rgb32);
 }
@@ -119,8 +128,15 @@ LRESULT callWindowProc(Window& w, UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
+// A frame that finds no memory on its way to the screen is not recorded;
+// the next one will be.
 void presentFrame(Window& w) {
-    if (w.visible && w.backendId) backend::current().recordFrame(w.backendId, w.frame.surface);
+    if (!w.visible || !w.backendId) return;
+    try {
+        backend::current().recordFrame(w.backendId, w.frame.surface);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
 }
 
 HWND createWindow(DWORD exStyle, const WindowClass* cls, const std::string& title, DWORD style, RECT rect, HWND owner,
@@ -139,7 +155,10 @@ HWND createWindow(DWORD exStyle, const WindowClass* cls, const std::string& titl
     w->parent = parent;
     w->control = std::move(control);
     w->topmost = exStyle & WS_EX_TOPMOST;
-    resizeFrame(*w);
+    resizeFrame(*w, w->clientWidth(), w->clientHeight());
+    // Room in the table first: once the backend has a window, nothing may
+    // fail that would leave it there without ours.
+    s.windows.reserve(s.windows.size() + 1);
     if (w->isTopLevel())
         w->backendId = backend::current().createWindow(title, rect.left, rect.top, w->clientWidth(), w->clientHeight());
     const HWND hwnd = w->handle;
@@ -171,6 +190,7 @@ HWND createWindow(DWORD exStyle, const WindowClass* cls, const std::string& titl
 
 using namespace platform;
 using namespace platform::user;
+using platform::kernel::failOnNoMemory;
 
 extern "C" {
 
@@ -179,16 +199,18 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* wc) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    State& s = state();
-    const std::string name = upperCase(wc->lpszClassName);
-    if (name.empty() || s.classes.count(name)) {
-        SetLastError(ERROR_CLASS_ALREADY_EXISTS);
-        return 0;
-    }
-    WindowClass cls{name, wc->style, wc->lpfnWndProc, wc->hInstance};
-    s.classes.emplace(name, cls);
-    // Class atoms start at 0xC000, as Windows numbers registered classes.
-    return static_cast<ATOM>(0xC000 + s.classes.size() - 1);
+    return failOnNoMemory(ATOM{0}, [wc]() -> ATOM {
+        State& s = state();
+        const std::string name = upperCase(wc->lpszClassName);
+        if (name.empty() || s.classes.count(name)) {
+            SetLastError(ERROR_CLASS_ALREADY_EXISTS);
+            return 0;
+        }
+        WindowClass cls{name, wc->style, wc->lpfnWndProc, wc->hInstance};
+        s.classes.emplace(name, cls);
+        // Class atoms start at 0xC000, as Windows numbers registered classes.
+        return static_cast<ATOM>(0xC000 + s.classes.size() - 1);
+    });
 }
 
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
@@ -197,31 +219,32 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
         SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
         return nullptr;
     }
-    State& s = state();
-    const auto it = s.classes.find(upperCase(lpClassName));
-    if (it == s.classes.end()) {
-        SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
-        return nullptr;
-    }
-    if (hWndParent && !findWindow(hWndParent)) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return nullptr;
-    }
-    // Only top-level windows exist here; a child is out of scope.
-    if (dwStyle & WS_CHILD) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
-    if (X == CW_USEDEFAULT) X = Y = 0;
-    if (nWidth == CW_USEDEFAULT) nWidth = nHeight = 0;
-    nWidth = std::clamp(nWidth, 0, 16384);
-    nHeight = std::clamp(nHeight, 0, 16384);
-    const RECT rect{X, Y, X + nWidth, Y + nHeight};
-    const HWND hwnd =
-        createWindow(dwExStyle, &it->second, lpWindowName ? lpWindowName : "", dwStyle, rect, hWndParent, nullptr,
-                     nullptr, nullptr);
-    if (hwnd && (dwStyle & WS_VISIBLE)) ShowWindow(hwnd, SW_SHOW);
-    return hwnd;
+    return failOnNoMemory(HWND{}, [&]() -> HWND {
+        State& s = state();
+        const auto it = s.classes.find(upperCase(lpClassName));
+        if (it == s.classes.end()) {
+            SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
+            return nullptr;
+        }
+        if (hWndParent && !findWindow(hWndParent)) {
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return nullptr;
+        }
+        // Only top-level windows exist here; a child is out of scope.
+        if (dwStyle & WS_CHILD) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return nullptr;
+        }
+        if (X == CW_USEDEFAULT) X = Y = 0;
+        if (nWidth == CW_USEDEFAULT) nWidth = nHeight = 0;
+        nWidth = std::clamp(nWidth, 0, 16384);
+        nHeight = std::clamp(nHeight, 0, 16384);
+        const RECT rect{X, Y, X + nWidth, Y + nHeight};
+        const HWND hwnd = createWindow(dwExStyle, &it->second, lpWindowName ? lpWindowName : "", dwStyle, rect,
+                                       hWndParent, nullptr, nullptr, nullptr);
+        if (hwnd && (dwStyle & WS_VISIBLE)) ShowWindow(hwnd, SW_SHOW);
+        return hwnd;
+    });
 }
 
 BOOL WINAPI IsWindow(HWND hWnd) {
@@ -236,6 +259,9 @@ BOOL WINAPI IsWindowVisible(HWND hWnd) {
 
 HWND WINAPI GetActiveWindow(void) { return activeWindow(); }
 
+// Destruction needs no memory of its own (the windows to destroy with this
+// one are looked up one at a time), so it runs to the end whatever the
+// process has left; only the backend might still find none.
 BOOL WINAPI DestroyWindow(HWND hWnd) {
     Window* w = findWindow(hWnd);
     if (!w) {
@@ -243,26 +269,36 @@ BOOL WINAPI DestroyWindow(HWND hWnd) {
         return FALSE;
     }
     if (w->destroying) return TRUE;
-    w->destroying = true;
-    // Owned windows go first, as in Windows.
-    for (Window* other : topLevelWindows())
-        if (other->owner == hWnd) DestroyWindow(other->handle);
-    setVisible(*w, false);
-    callWindowProc(*w, WM_DESTROY, 0, 0);
-    for (Window* child : childrenOf(hWnd)) DestroyWindow(child->handle);
-    callWindowProc(*w, WM_NCDESTROY, 0, 0);
+    return failOnNoMemory(FALSE, [&] {
+        w->destroying = true;
+        // The next window that goes with this one and is not going already.
+        const auto next = [hWnd](bool owned) -> HWND {
+            for (const auto& other : state().windows) {
+                if (other->destroying) continue;
+                if (owned ? other->isTopLevel() && other->owner == hWnd : !other->isTopLevel() && other->parent == hWnd)
+                    return other->handle;
+            }
+            return nullptr;
+        };
+        // Owned windows go first, as in Windows.
+        while (const HWND owned = next(true)) DestroyWindow(owned);
+        setVisible(*w, false);
+        callWindowProc(*w, WM_DESTROY, 0, 0);
+        while (const HWND child = next(false)) DestroyWindow(child);
+        callWindowProc(*w, WM_NCDESTROY, 0, 0);
 
-    // The window may have been looked up again during the messages above;
-    // find it afresh before removing it.
-    w = findWindow(hWnd);
-    for (HDC dc : w->contexts) gdi::releaseWindowDC(dc);
-    if (w->font) DeleteObject(w->font);
-    if (w->backendId) backend::current().destroyWindow(w->backendId);
-    forgetMessagesFor(hWnd);
-    State& s = state();
-    if (s.active == hWnd) s.active = nullptr;
-    std::erase_if(s.windows, [hWnd](const std::unique_ptr<Window>& p) { return p->handle == hWnd; });
-    return TRUE;
+        // The window may have been looked up again during the messages above;
+        // find it afresh before removing it.
+        w = findWindow(hWnd);
+        for (HDC dc : w->contexts) gdi::releaseWindowDC(dc);
+        if (w->font) DeleteObject(w->font);
+        if (w->backendId) backend::current().destroyWindow(w->backendId);
+        forgetMessagesFor(hWnd);
+        State& s = state();
+        if (s.active == hWnd) s.active = nullptr;
+        std::erase_if(s.windows, [hWnd](const std::unique_ptr<Window>& p) { return p->handle == hWnd; });
+        return TRUE;
+    });
 }
 
 BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
@@ -270,9 +306,11 @@ BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
     if (!w) return FALSE;
     const BOOL wasVisible = w->visible;
     const bool show = nCmdShow != SW_HIDE;
-    if (show != w->visible) callWindowProc(*w, WM_SHOWWINDOW, show, 0);
-    if ((w = findWindow(hWnd))) setVisible(*w, show);
-    return wasVisible;
+    return failOnNoMemory(wasVisible, [&] {
+        if (show != w->visible) callWindowProc(*w, WM_SHOWWINDOW, show, 0);
+        if ((w = findWindow(hWnd))) setVisible(*w, show);
+        return wasVisible;
+    });
 }
 
 BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy, UINT uFlags) {
@@ -281,28 +319,29 @@ BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, 
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
-    if (!(uFlags & SWP_NOMOVE)) {
-        const LONG width = w->clientWidth(), height = w->clientHeight();
-        w->rect = {X, Y, X + width, Y + height};
-    }
-    if (!(uFlags & SWP_NOSIZE)) {
-        w->rect.right = w->rect.left + std::clamp(cx, 0, 16384);
-        w->rect.bottom = w->rect.top + std::clamp(cy, 0, 16384);
-        resizeFrame(*w);
-    }
-    if (!(uFlags & SWP_NOZORDER)) {
-        if (hWndInsertAfter == HWND_TOPMOST) w->topmost = true;
-        if (hWndInsertAfter == HWND_NOTOPMOST) w->topmost = false;
-    }
-    if (w->backendId) {
-        backend::current().place(w->backendId, w->rect.left, w->rect.top, w->clientWidth(), w->clientHeight(),
-                                 w->topmost);
-        traceWindow("placed", *w);
-    }
-    if (uFlags & SWP_SHOWWINDOW) setVisible(*w, true);
-    if (uFlags & SWP_HIDEWINDOW) setVisible(*w, false);
-    if (!(uFlags & SWP_NOACTIVATE) && w->visible && w->isTopLevel()) state().active = hWnd;
-    return TRUE;
+    return failOnNoMemory(FALSE, [&] {
+        RECT rect = w->rect;
+        if (!(uFlags & SWP_NOMOVE)) rect = {X, Y, X + w->clientWidth(), Y + w->clientHeight()};
+        if (!(uFlags & SWP_NOSIZE)) {
+            rect.right = rect.left + std::clamp(cx, 0, 16384);
+            rect.bottom = rect.top + std::clamp(cy, 0, 16384);
+            resizeFrame(*w, rect.right - rect.left, rect.bottom - rect.top);
+        }
+        w->rect = rect;
+        if (!(uFlags & SWP_NOZORDER)) {
+            if (hWndInsertAfter == HWND_TOPMOST) w->topmost = true;
+            if (hWndInsertAfter == HWND_NOTOPMOST) w->topmost = false;
+        }
+        if (w->backendId) {
+            backend::current().place(w->backendId, w->rect.left, w->rect.top, w->clientWidth(), w->clientHeight(),
+                                     w->topmost);
+            traceWindow("placed", *w);
+        }
+        if (uFlags & SWP_SHOWWINDOW) setVisible(*w, true);
+        if (uFlags & SWP_HIDEWINDOW) setVisible(*w, false);
+        if (!(uFlags & SWP_NOACTIVATE) && w->visible && w->isTopLevel()) state().active = hWnd;
+        return TRUE;
+    });
 }
 
 BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {
@@ -311,12 +350,14 @@ BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
-    w->title = lpString ? lpString : "";
-    if (w->backendId) {
-        backend::current().setTitle(w->backendId, w->title);
-        backend::trace("caption " + describe(*w));
-    }
-    return TRUE;
+    return failOnNoMemory(FALSE, [&] {
+        w->title = lpString ? lpString : "";
+        if (w->backendId) {
+            backend::current().setTitle(w->backendId, w->title);
+            backend::trace("caption " + describe(*w));
+        }
+        return TRUE;
+    });
 }
 
 int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount) {
@@ -349,15 +390,20 @@ BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect) {
 }
 
 HDC WINAPI GetDC(HWND hWnd) {
-    if (!hWnd) return gdi::createWindowDC(state().desktop, {});
-    Window* w = findWindow(hWnd);
-    if (!w || !w->isTopLevel()) return nullptr;
-    // Every drawing operation into the window's context shows the frame.
-    const HDC dc = gdi::createWindowDC(w->frame, [hWnd] {
-        if (Window* target = findWindow(hWnd)) presentFrame(*target);
+    return failOnNoMemory(HDC{}, [hWnd]() -> HDC {
+        if (!hWnd) return gdi::createWindowDC(state().desktop, {});
+        Window* w = findWindow(hWnd);
+        if (!w || !w->isTopLevel()) return nullptr;
+        // Room for the context in the window's list before it is made, so a
+        // context made is a context kept.
+        w->contexts.reserve(w->contexts.size() + 1);
+        // Every drawing operation into the window's context shows the frame.
+        const HDC dc = gdi::createWindowDC(w->frame, [hWnd] {
+            if (Window* target = findWindow(hWnd)) presentFrame(*target);
+        });
+        w->contexts.push_back(dc);
+        return dc;
     });
-    w->contexts.push_back(dc);
-    return dc;
 }
 
 int WINAPI ReleaseDC(HWND hWnd, HDC hDC) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -175,6 +176,42 @@ TEST(SaverDisplayMode, ARefusedModeIsReportedAndNoFrameIsDrawn) {
     EXPECT_LT(box, t.find("window shown"));
     EXPECT_EQ(count(t, "caption "), 0u) << t;
     EXPECT_EQ(count(t, "display mode restored"), 0u) << t;
+}
+
+TEST(SaverPace, FortyNineFramesASecondAtAnyUptime) {
+    // An hour, a week, 30 and 49 days after start-up, and two seconds
+    // before the 32-bit tick count wraps: after the first frame's caption
+    // (the count 1), every caption of a six-second run counts 49 or 50.
+    const char* uptimes[] = {"3600000", "604800000", "2592000000", "4233600000", "4294965296"};
+    for (const char* uptime : uptimes) {
+        const e2e::Result r = runSaver({"/s"}, "", std::string("uptime=") + uptime, 6000);
+        ASSERT_TRUE(r.finished) << uptime;
+        EXPECT_EQ(r.status, 0) << uptime;
+        const std::string prefix = "caption \"Frames Per Second: ";
+        std::vector<int> counts;
+        for (const std::string& line : e2e::traceLines(r.trace, prefix))
+            counts.push_back(std::atoi(line.c_str() + prefix.size()));
+        ASSERT_GE(counts.size(), 6u) << uptime << "\n" << r.trace;
+        EXPECT_EQ(counts.front(), 1) << uptime;
+        for (std::size_t i = 1; i < counts.size(); ++i)
+            EXPECT_TRUE(counts[i] == 49 || counts[i] == 50) << "uptime " << uptime << ": " << counts[i];
+    }
+}
+
+TEST(SaverUnderAMemoryLimit, EndsNormallyWhereverMemoryRunsOut) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizers reserve terabytes of address space, so no limit leaves the program room to start";
+#endif
+    // Address-space limits from where the program cannot even be loaded
+    // (the loader's status 127) to where it runs whole: allocations fail
+    // all along the way from start-up to the frames, and each is a failure
+    // result the saver carries on after, never an abort.
+    for (int megabytes = 16; megabytes <= 64; ++megabytes) {
+        const e2e::Result r = e2e::run(
+            "/bin/sh", {"-c", "ulimit -v " + std::to_string(megabytes * 1024) + " && exec \"$0\" /s", POMRIVEL},
+            {{"POMRIVEL_BACKEND", "headless"}, {"POMRIVEL_HEADLESS", "exit-after=1000"}});
+        EXPECT_TRUE(r.finished) << megabytes << " MB: ended by a signal\n" << r.errors;
+    }
 }
 
 }  // namespace

@@ -486,6 +486,7 @@ TEST(HeadlessConfigText, TakesScriptsFromFilesAndInlineAndRejectsBadValues) {
         "screen=0x480",
         "workarea=10,0,5,5",
         "uptime=-1",
+        "step=0",
         "localtime=2003-02-29T00:00:00.000",
         "localtime=2003-06-01 12:00",
         "box-answer=maybe",
@@ -514,6 +515,10 @@ TEST(HeadlessConfigText, TheEnvironmentConfiguresTheBackendAndABadValueStopsTheP
 
     setenv("POMRIVEL_HEADLESS", "screen=wide", 1);
     EXPECT_EXIT(platform::backend::makeHeadlessBackend(), ::testing::ExitedWithCode(2), "POMRIVEL_HEADLESS: bad value");
+    // A clock that never moves is refused the same way.
+    setenv("POMRIVEL_HEADLESS", "step=0", 1);
+    EXPECT_EXIT(platform::backend::makeHeadlessBackend(), ::testing::ExitedWithCode(2),
+                "POMRIVEL_HEADLESS: bad value for step: '0'");
     if (saved)
         setenv("POMRIVEL_HEADLESS", saved->c_str(), 1);
     else

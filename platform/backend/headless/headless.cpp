@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <new>
 
 namespace platform::backend {
 
@@ -176,17 +177,24 @@ void HeadlessBackend::capture(const gdi::Surface& frame) {
     const int n = presentCount_;
     if (n <= config_.captureFirst || (n - config_.captureFirst - 1) % config_.captureEvery != 0) return;
     if (config_.captureCount >= 0 && captured_ >= config_.captureCount) return;
-    if (captured_ == 0) {
-        std::error_code ec;
-        std::filesystem::create_directories(config_.captureDir, ec);
-    }
     char name[32];
     std::snprintf(name, sizeof name, "frame-%06d.png", n);
-    const std::string path = (std::filesystem::path(config_.captureDir) / name).string();
-    if (!writePng(path, frame)) {
+    std::string path;
+    bool written = false;
+    try {
+        if (captured_ == 0) {
+            std::error_code ec;
+            std::filesystem::create_directories(config_.captureDir, ec);
+        }
+        path = (std::filesystem::path(config_.captureDir) / name).string();
+        written = writePng(path, frame);
+    } catch (const std::bad_alloc&) {
+        // No memory for the picture's rows: as good as a full disk.
+    }
+    if (!written) {
         // Reported once: a full disk or a bad directory would otherwise print
         // a line per frame.
-        std::fprintf(stderr, "pomrivel: cannot write %s; frame capture stopped\n", path.c_str());
+        std::fprintf(stderr, "pomrivel: cannot write %s; frame capture stopped\n", path.empty() ? name : path.c_str());
         captureFailed_ = true;
         // The pictures asked for can no longer all be written: end the run.
         captureDone_ = config_.captureCount >= 0;

@@ -14,7 +14,8 @@
 //                         margins to the screen edges when the mode changes
 //   uptime=MS             the clock's start, ms since "boot" (default 3600000);
 //                         may be near 2^32 to test the tick count wrap
-//   step=MS               clock advance on each idle poll (default 1)
+//   step=MS               clock advance on each idle poll, at least 1
+//                         (default 1)
 //   localtime=YYYY-MM-DDTHH:MM:SS.mmm
 //                         wall clock at the start (default
 //                         2003-06-01T12:00:00.000); moves with the clock
@@ -63,8 +64,10 @@
 
 #include <cstdint>
 #include <map>
+#include <new>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform::backend {
@@ -125,12 +128,19 @@ public:
         const gdi::Surface* lastFrame() const { return liveFrame ? liveFrame : keptFrame ? &*keptFrame : nullptr; }
 
         // While the window is shown, the screen shows its frame in place;
-        // hiding or destroying it keeps a copy of what was shown.
+        // hiding or destroying it keeps a copy of what was shown (nothing,
+        // where there is no memory for the copy: the window's frame may go
+        // with it, so it is never pointed to any more).
         const gdi::Surface* liveFrame = nullptr;
         std::optional<gdi::Surface> keptFrame;
         void keepFrame() {
-            if (liveFrame) keptFrame = *liveFrame;
-            liveFrame = nullptr;
+            const gdi::Surface* shown = std::exchange(liveFrame, nullptr);
+            if (!shown) return;
+            try {
+                keptFrame = *shown;
+            } catch (const std::bad_alloc&) {
+                keptFrame.reset();
+            }
         }
     };
     struct BoxRecord {

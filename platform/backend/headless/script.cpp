@@ -267,7 +267,9 @@ bool parseHeadlessConfig(const std::string& text, HeadlessConfig& config, std::s
         } else if (key == "uptime") {
             ok = parseNumber(value, config.uptime);
         } else if (key == "step") {
-            ok = parseNumber(value, config.step);
+            // A clock that never moves would leave a loop waiting on it
+            // spinning for ever.
+            ok = parseNumber(value, config.step) && config.step > 0;
         } else if (key == "localtime") {
             ok = parseLocalTime(value, config.localTime);
         } else if (key == "cursor") {
