@@ -148,9 +148,8 @@ void RealDisplay::showFrames() {
             }
         } catch (const std::bad_alloc&) {
             // No memory to compare or scale the frame: it is not shown, and
-            // the next one is compared with nothing and drawn whole.
+            // the next one is compared with nothing, so it goes out whole.
             f.history.forget();
-            for (Output* o : outputsOf(id)) o->redrawAll();
             lastFailure_ = "not enough memory to show a frame";
         }
     }

@@ -101,9 +101,10 @@ LoopRun frameLoop(std::uint64_t uptime, bool planned, int frames) {
 }
 
 TEST(WaitBetweenFrames, GivesTheSameFramesAsPollingEveryTickWithAFractionOfTheWakeups) {
-    // An hour of uptime; a week (the time value resolves 62.5 ms, so frames
-    // come at uneven intervals).
-    for (const std::uint64_t uptime : {3'600'000ull, 604'800'000ull}) {
+    // An hour of uptime (the time value resolves every millisecond and
+    // frames come 20 or 21 ms apart), a week, and just before the 32-bit
+    // tick count wraps.
+    for (const std::uint64_t uptime : {3'600'000ull, 604'800'000ull, 4'294'960'000ull}) {
         SCOPED_TRACE(::testing::Message() << "uptime " << uptime << " ms");
         const LoopRun everyTick = frameLoop(uptime, false, 600);
         const LoopRun planned = frameLoop(uptime, true, 600);
