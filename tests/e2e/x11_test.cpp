@@ -1,6 +1,7 @@
 // The saver and the small Win32 program on the X11 backend, on a private X
 // server: they open their window, present, and stop on a real key release.
 #include "run.h"
+#include "support/xshot.h"
 #include "support/xvfb.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +10,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
+#include <set>
+#include <vector>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -84,6 +88,62 @@ TEST(Limits, OneProcessPerUserIsEnough) {
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_GE(e2e::traceLines(text, "caption \"Frames Per Second:").size(), 2u) << text;
     EXPECT_NE(text.find("exit 0"), std::string::npos) << "stopped the orderly way by the signal\n" << text;
+}
+
+}  // namespace
+
+namespace {
+
+// The picture part of a monitor's crop averaged down to 64x48, to compare
+// what two monitors of different sizes show.
+std::vector<int> thumbnail(const test_support::Image& crop) {
+    const int pw = std::min(crop.width, crop.height * 4 / 3), ph = pw * 3 / 4;
+    const int x0 = (crop.width - pw) / 2, y0 = (crop.height - ph) / 2;
+    std::vector<int> out;
+    for (int ty = 0; ty < 48; ++ty)
+        for (int tx = 0; tx < 64; ++tx)
+            for (int shift : {0, 8, 16}) {
+                long sum = 0, n = 0;
+                for (int y = y0 + ty * ph / 48; y < y0 + (ty + 1) * ph / 48; ++y)
+                    for (int x = x0 + tx * pw / 64; x < x0 + (tx + 1) * pw / 64; ++x, ++n)
+                        sum += crop.at(x, y) >> shift & 0xFF;
+                out.push_back(n ? static_cast<int>(sum / n) : 0);
+            }
+    return out;
+}
+
+TEST(Monitors, TheSaverCoversEveryMonitorWithTheWholeScene) {
+    // One 3200x1080 screen split into a 1920x1080 and a 1280x1024 monitor,
+    // as `xrandr --setmonitor` does for a desktop of two screens.
+    test_support::Xvfb x("3200x1080x24");
+    if (x.display().empty()) GTEST_SKIP() << "no X server could be started (is Xvfb installed?)";
+    ASSERT_EQ(test_support::onDisplay(x.display(), "xrandr --setmonitor L 1920/508x1080/286+0+0 screen >/dev/null && "
+                                                   "xrandr --setmonitor R 1280/338x1024/270+1920+0 none >/dev/null"),
+              0);
+    e2e::Process saver(POMRIVEL, {"/s"}, x.environment());
+    ASSERT_TRUE(saver.waitForFrames()) << saver.trace() << saver.errors();
+    // Stopped, so both crops show the same frame.
+    kill(saver.pid(), SIGSTOP);
+    const test_support::Image left = test_support::grabScreen(x.display(), 0, 0, 1920, 1080);
+    const test_support::Image right = test_support::grabScreen(x.display(), 1920, 0, 1280, 1024);
+    kill(saver.pid(), SIGCONT);
+    // Black bars where the 4:3 picture does not fill: beside it on the
+    // left monitor, above and below it on the right one.
+    EXPECT_EQ(left.at(100, 540), 0u);
+    EXPECT_EQ(left.at(1819, 540), 0u);
+    EXPECT_EQ(right.at(640, 10), 0u);
+    EXPECT_EQ(right.at(640, 1013), 0u);
+    // The same scene on both, each scaled to its monitor.
+    const std::vector<int> a = thumbnail(left), b = thumbnail(right);
+    long difference = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) difference += std::abs(a[i] - b[i]);
+    EXPECT_LT(static_cast<double>(difference) / a.size(), 3.0) << "mean difference per channel";
+    std::set<std::uint32_t> colours(right.pixels.begin(), right.pixels.end());
+    EXPECT_GT(colours.size(), 100u) << "the scene, not a blank monitor";
+    ASSERT_EQ(test_support::onDisplay(x.display(), "xdotool mousemove_relative 300 0"), 0);
+    const e2e::Result r = saver.wait(3000);
+    ASSERT_TRUE(r.finished) << "a warped pointer is a movement";
+    EXPECT_EQ(r.status, 0);
 }
 
 }  // namespace
