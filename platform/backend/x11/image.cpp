@@ -7,6 +7,7 @@
 #include <sys/mman.h>
 #include <sys/shm.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -34,7 +35,6 @@ WindowOutput::WindowOutput(Display* display, Window window, Visual* visual, int 
 }
 
 WindowOutput::~WindowOutput() {
-    joinToucher();
     freeImage();
     if (gc_) XFreeGC(display_, gc_);
 }
@@ -54,8 +54,27 @@ bool WindowOutput::lastShowFailed() {
     return failed;
 }
 
-void WindowOutput::joinToucher() {
+void WindowOutput::Touch::run() {
+    // A megabyte at a time from a shared counter, so the thread that wants
+    // the image can take part instead of waiting.
+    constexpr std::size_t kChunk = std::size_t{1} << 20;
+    for (std::size_t at = next.fetch_add(kChunk); at < bytes; at = next.fetch_add(kChunk)) {
+        const std::size_t n = std::min(kChunk, bytes - at);
+        // The kernel's pages at once, then the process's first write to
+        // each (on a virtual machine the second is as dear as the first).
+        madvise(data + at, n, MADV_POPULATE_WRITE);
+        std::memset(data + at, 0, n);
+    }
+}
+
+void WindowOutput::joinToucher(bool help) {
+    if (!touch_) return;
+    if (help)
+        touch_->run();
+    else
+        touch_->next = touch_->bytes;  // an image about to go: no more of it
     if (toucher_.joinable()) toucher_.join();
+    touch_.reset();
 }
 
 void WindowOutput::prepare() {
@@ -66,24 +85,17 @@ void WindowOutput::prepare() {
         return;
     }
     fresh_ = true;
-    char* data = image_->data;
-    const std::size_t bytes = static_cast<std::size_t>(image_->bytes_per_line) * height_;
-    auto touch = [data, bytes] {
-        // The kernel's pages at once, then the process's first write to
-        // each (on a virtual machine the second is as dear as the first).
-        madvise(data, bytes, MADV_POPULATE_WRITE);
-        std::memset(data, 0, bytes);
-    };
+    touch_ = std::make_unique<Touch>(image_->data, static_cast<std::size_t>(image_->bytes_per_line) * height_);
     try {
-        toucher_ = std::thread(touch);
+        toucher_ = std::thread([touch = touch_.get()] { touch->run(); });
     } catch (const std::system_error&) {
-        // No thread to be had (a process limit): the first frame touches
-        // the pages as it writes them.
+        // No thread to be had (a process limit): the first show does all
+        // of it.
     }
 }
 
 void WindowOutput::freeImage() {
-    joinToucher();
+    joinToucher(false);
     if (!image_) return;
     // The server may still be reading the image.
     XSync(display_, False);
@@ -164,7 +176,7 @@ bool WindowOutput::show(const Picture& frame) {
     // every frame; a new size tries again.
     prepare();
     if (!image_) return fail(failure());
-    joinToucher();
+    joinToucher(true);
     auto* pixels = reinterpret_cast<std::uint8_t*>(image_->data);
     const auto stride = static_cast<std::size_t>(image_->bytes_per_line);
     const Canvas canvas = layout_.native()

@@ -12,6 +12,7 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XShm.h>
 
+#include <atomic>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -42,8 +43,9 @@ private:
     void freeImage();
     // Whether errors came of the last frame's requests.
     bool lastShowFailed();
-    // Waits for the thread that touches a new image, if one runs.
-    void joinToucher();
+    // Ends the touching of a new image: `help` takes part in what is left
+    // of it (a show wants the image), else stops it (the image goes).
+    void joinToucher(bool help);
 
     Display* display_;
     Window window_;
@@ -59,6 +61,16 @@ private:
     bool attached_ = false;
     // Scaled pixels where the visual is not 0x00RRGGBB.
     std::vector<std::uint32_t> staging_;
+    // The first write to a new image's pages, shared between a thread of
+    // its own and the first show.
+    struct Touch {
+        Touch(char* d, std::size_t b) : data(d), bytes(b) {}
+        void run();
+        char* data;
+        std::size_t bytes;
+        std::atomic<std::size_t> next{0};
+    };
+    std::unique_ptr<Touch> touch_;
     std::thread toucher_;
     // The image is new: nothing of the frame is in it yet.
     bool fresh_ = true;
