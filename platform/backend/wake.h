@@ -10,9 +10,12 @@
 // there tick by tick. The program reads the same tick values at the moments
 // that decide, so it draws the same frames on the same ticks.
 //
-// A frame that is due at the end of such a wait may have been due a little
-// earlier had anyone looked, so every few seconds the wait after a frame is
-// tick by tick again, and a faster rate is seen within seconds.
+// An interval is learned only where it was seen as it happened (the look a
+// tick earlier found no frame due), never from a frame found due after a
+// long look away, such as a slow first frame. A frame that is due at the
+// end of a planned wait may have been due a little earlier had anyone
+// looked, so every few seconds the wait after a frame is tick by tick
+// again, and a faster rate is seen within seconds.
 #pragma once
 
 #include <array>
@@ -35,6 +38,9 @@ public:
     std::uint64_t nextWake(std::uint64_t now) const;
 
 private:
+    // The shortest interval learned; 0 while fewer than two are known.
+    std::uint64_t shortest() const;
+
     // Intervals longer than this are pauses (a box open, a window hidden),
     // not the frame rate.
     static constexpr std::uint64_t kLongest = 1000;
@@ -47,8 +53,8 @@ private:
     std::uint64_t lastDue_ = 0, lastCheck_ = 0;
     bool due_ = false;
     bool checking_ = false;  // the interval to the next frame, tick by tick
-    // The first read since the last wait.
-    std::uint64_t firstRead_ = 0;
+    // The first read since the last wait, the read before it, the last.
+    std::uint64_t firstRead_ = 0, readBefore_ = 0, lastRead_ = 0;
     bool awake_ = false;   // read the clock since the last wait
     bool framed_ = false;  // a frame since the first read of this wake
 };

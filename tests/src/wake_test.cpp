@@ -57,7 +57,7 @@ struct LoopRun {
 // (the pacer keeps its state for the life of the process); each pass is a
 // poll, and between passes the clock moves one tick, or, with `planned`, to
 // where the planner says the next frame can come due.
-LoopRun frameLoop(std::uint64_t uptime, bool planned, int frames) {
+LoopRun frameLoop(std::uint64_t uptime, bool planned, int frames, int slowFrames = 0) {
     LoopRun run;
     int fds[2];
     if (pipe(fds) != 0) return run;
@@ -75,6 +75,8 @@ LoopRun frameLoop(std::uint64_t uptime, bool planned, int frames) {
             if (RenderNextFrame(50)) {
                 r.due.push_back(clock->now);
                 planner.framePresented();
+                // A slow start: the first frames take 80 ms to draw.
+                if (static_cast<int>(r.due.size()) <= slowFrames) clock->now += 80;
             }
             clock->now = planned ? planner.nextWake(clock->now) : clock->now + 1;
             planner.woke();
@@ -117,6 +119,18 @@ TEST(WaitBetweenFrames, GivesTheSameFramesAsPollingEveryTickWithAFractionOfTheWa
         // second; against 20 to 60 when every tick is a look.
         EXPECT_LT(perFrame, std::max(2.5, before / 8)) << "polls a frame, against " << before;
     }
+}
+
+TEST(WaitBetweenFrames, ASlowStartTeachesNoSlowRate) {
+    // Frames found due only after a long look away say nothing about the
+    // rate: once drawing is quick again, frames come every 20 or 21 ms
+    // with a couple of looks each, as without the slow start.
+    const LoopRun everyTick = frameLoop(3'600'000, false, 300, 5);
+    const LoopRun planned = frameLoop(3'600'000, true, 300, 5);
+    ASSERT_EQ(planned.due.size(), 300u);
+    EXPECT_EQ(planned.due, everyTick.due);
+    EXPECT_LE(planned.due.back() - planned.due[5], 295u * 21) << "no frame waits for a learned 80 ms";
+    EXPECT_LT(static_cast<double>(planned.polls) / 300, 3.0);
 }
 
 }  // namespace
