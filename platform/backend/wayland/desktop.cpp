@@ -542,6 +542,11 @@ void Desktop::show(WindowId window, bool visible) {
     flush();
 }
 
+void Desktop::showFrames() {
+    RealDisplay::showFrames();
+    flush();
+}
+
 // ---- Input ----
 
 POINT Desktop::toLogical(wl_surface* surface, std::int32_t sx, std::int32_t sy) {

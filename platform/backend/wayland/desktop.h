@@ -49,6 +49,10 @@ public:
     void place(WindowId window, int x, int y, int width, int height, bool topmost) override;
     void show(WindowId window, bool visible) override;
 
+    // The frames, then the commits sent at once: a compositor that has not
+    // seen a commit cannot let go of the buffer before it.
+    void showFrames() override;
+
     bool pollEvent(Event& event) override;
     POINT cursorPosition() override;
     void setCursorVisible(bool visible) override;

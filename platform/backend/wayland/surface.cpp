@@ -20,9 +20,10 @@ namespace platform::backend::wayland {
 
 namespace {
 
-// Two for the compositor (the one shown, the one it has not let go of
-// yet), one to draw into.
-constexpr std::size_t kBuffers = 3;
+// One the compositor shows, one to draw into. When it has not let go of
+// the older one yet, the frame waits for it (a few milliseconds) rather
+// than a third buffer take another screenful of memory.
+constexpr std::size_t kBuffers = 2;
 
 // The largest buffer made: 16384 x 16384 pixels.
 constexpr std::int64_t kLargestBuffer = std::int64_t{1} << 28;
@@ -282,8 +283,21 @@ int SurfaceOutput::pickBuffer(int width, int height, bool& fresh) {
     auto b = std::make_unique<Buffer>();
     if (!makeBuffer(*b, width, height)) return -1;
     buffers_.push_back(std::move(b));
+    const int index = static_cast<int>(buffers_.size() - 1);
+    // A copy of the last buffer shown costs a fraction of scaling the
+    // whole frame again, and leaves only what that one missed to scale.
     fresh = true;
-    return static_cast<int>(buffers_.size() - 1);
+    const Buffer* last = nullptr;
+    for (const auto& other : buffers_)
+        if (other->committed > 0 && (!last || other->committed > last->committed)) last = other.get();
+    if (last) {
+        std::memcpy(buffers_.back()->data, last->data, last->bytes);
+        copied(index, static_cast<int>(std::find_if(buffers_.begin(), buffers_.end(),
+                                                    [&](const auto& o) { return o.get() == last; }) -
+                                       buffers_.begin()));
+        fresh = false;
+    }
+    return index;
 }
 
 // ---- Showing ----

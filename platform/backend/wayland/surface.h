@@ -1,8 +1,8 @@
 // A Wayland surface as an output: one wl_surface that shows a window's
 // frame, in wl_shm buffers at the real pixels of the output it is on.
 //
-// Each show scales what the buffer it draws into has not had yet (up to
-// three buffers: the compositor may hold two while it reads them), damages
+// Each show scales what the buffer it draws into has not had yet (of two
+// buffers: one the compositor shows, one to draw into), damages
 // those rectangles of the buffer, attaches and commits. Nothing is sent
 // while the compositor has not configured the surface, nor when it holds
 // every buffer: the show fails with the reason, and `ready` is called when
