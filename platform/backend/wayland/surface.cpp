@@ -338,6 +338,14 @@ bool SurfaceOutput::show(const Picture& frame) {
     } else {
         wl_surface_damage(surface_, 0, 0, INT32_MAX, INT32_MAX);
     }
+    if (!opaqueSent_) {
+        // Every pixel is drawn: nothing below need be.
+        wl_region* all = wl_compositor_create_region(globals_.compositor);
+        wl_region_add(all, 0, 0, INT32_MAX, INT32_MAX);
+        wl_surface_set_opaque_region(surface_, all);
+        wl_region_destroy(all);
+        opaqueSent_ = true;
+    }
     wl_surface_attach(surface_, b.buffer, 0, 0);
     wl_surface_commit(surface_);
     b.busy = true;

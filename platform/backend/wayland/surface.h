@@ -129,6 +129,7 @@ private:
     bool configured_ = false, closed_ = false, closeAsked_ = false;
     // What was last committed about the surface's scale.
     int sentScale_ = 0, sentViewW_ = 0, sentViewH_ = 0;
+    bool opaqueSent_ = false;
     std::vector<std::unique_ptr<Buffer>> buffers_;
     std::uint64_t commits_ = 0;
     bool waitingForBuffer_ = false;
