@@ -10,6 +10,14 @@
 // Frame callbacks are not asked for: the program's own loop decides when
 // a frame is drawn.
 //
+// The layer scales the frame itself, to the output's real pixels, and the
+// compositor only copies: the picture is exactly the layer's sharp-bilinear
+// one on every compositor. Handing the scaling to the compositor (an
+// integer enlargement in a subsurface, a viewport to the final size) costs
+// the client less, but each compositor then filters in its own way, a CPU
+// renderer re-filters every damaged region of every output each frame, and
+// on sway 1.7 such a picture did not show at all.
+//
 // The roles: an overlay layer (layer-shell) anchored to every edge of its
 // output, taking the keyboard; a full-screen toplevel on its output where
 // the compositor has no layer-shell; a plain toplevel window of a given
