@@ -83,11 +83,15 @@ std::vector<Image> framesFrom(int first, int count) {
     return frames;
 }
 
-// The frame among `frames` an output shows (the index of the closest one)
-// and how many pixels of it differ.
-std::pair<std::size_t, std::size_t> closest(const std::vector<Image>& frames, const Image& shot) {
+// The frame among `frames` an output shows (the index of the closest one,
+// tried from `near` outwards) and how many pixels of it differ.
+std::pair<std::size_t, std::size_t> closest(const std::vector<Image>& frames, const Image& shot,
+                                            std::size_t near = 0) {
     std::pair<std::size_t, std::size_t> best{0, SIZE_MAX};
-    for (std::size_t i = 0; i < frames.size() && best.second != 0; ++i) {
+    for (std::size_t step = 0; step < 2 * frames.size() && best.second != 0; ++step) {
+        // near, near + 1, near - 1, near + 2, ...
+        const std::size_t i = step % 2 ? near + (step + 1) / 2 : near - step / 2;
+        if (i >= frames.size()) continue;
         const std::size_t d = differences(scaled(frames[i], shot.width, shot.height), shot);
         if (d < best.second) best = {i, d};
     }
@@ -154,11 +158,16 @@ TEST(OnSway, EveryOutputShowsTheSceneAtItsOwnScaleWithoutXWayland) {
     // Frames from the count the captions saw, with a second's margin.
     const std::vector<Image> frames = framesFrom(drawn, 80);
     ASSERT_EQ(frames.size(), 80u);
-    const auto [index, off] = closest(frames, first);
-    EXPECT_EQ(off, 0u) << "HEADLESS-1 differs from frame " << drawn + int(index) << " in " << off << " pixels";
-    EXPECT_EQ(differences(scaled(frames[index], 3840, 2160), second), 0u) << "HEADLESS-2 (scale 2)";
+    // Each output shows one of them exactly (the last frame may not have
+    // reached every output yet when the saver was held).
+    const auto [one, offOne] = closest(frames, first);
+    EXPECT_EQ(offOne, 0u) << "HEADLESS-1 differs from frame " << drawn + int(one) << " in " << offOne << " pixels";
+    const auto [two, offTwo] = closest(frames, second, one);
+    EXPECT_EQ(offTwo, 0u) << "HEADLESS-2 (scale 2) differs from frame " << drawn + int(two) << " in " << offTwo
+                          << " pixels";
+    EXPECT_LE(std::max(one, two) - std::min(one, two), 2u);
     if (!added.empty()) {
-        EXPECT_EQ(differences(scaled(frames[index], added.width, added.height), added), 0u) << "HEADLESS-3";
+        EXPECT_EQ(closest(frames, added, one).second, 0u) << "HEADLESS-3";
     }
 }
 
@@ -184,7 +193,7 @@ TEST(OnSway, AKeyReleaseAClickAndAHorizontalMoveEachEndTheSaver) {
     {
         SCOPED_TRACE("key");
         // A new keyboard reaches the clients a moment after it appears.
-        endsOn(sway, "wtype -s 300 -k space", false);
+        endsOn(sway, "wtype -s 500 -k space", false);
     }
     {
         SCOPED_TRACE("click");

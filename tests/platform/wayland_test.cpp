@@ -220,7 +220,7 @@ TEST(WaylandDesktop, InputFromEveryOutputReachesTheWindowThroughEachOutputsLette
     events = whileRunning(*b, sway, pointer + " click");
     EXPECT_TRUE(has(events, EventType::ButtonDown, id));
     EXPECT_TRUE(has(events, EventType::ButtonUp, id));
-    events = whileRunning(*b, sway, "wtype -s 300 -k a");
+    events = whileRunning(*b, sway, "wtype -s 500 -k a");
     bool keyA = false;
     for (const Event& e : events) keyA |= e.type == EventType::KeyUp && e.virtualKey == 'A' && e.window == id;
     EXPECT_TRUE(keyA);

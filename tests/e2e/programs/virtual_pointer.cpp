@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
     wl_display_roundtrip(display);
     // A new pointer reaches the clients a moment later (each asks the seat
     // for it when told it has one), as a mouse just plugged in does.
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
     for (int i = 1; i < argc; ++i) {
         const std::string step = argv[i];
         if (step == "move" && i + 2 < argc) {
