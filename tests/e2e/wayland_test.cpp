@@ -205,6 +205,26 @@ TEST(OnSway, AKeyReleaseAClickAndAHorizontalMoveEachEndTheSaver) {
     }
 }
 
+TEST(OnSway, TheSettingsBoxIsAWindowOfItsOwnThatEnterAnswers) {
+    Sway sway({"resolution 1280x1024"});
+    if (!sway.whyNot().empty()) GTEST_SKIP() << sway.whyNot();
+    e2e::Process box(POMRIVEL, {"/c"}, sway.environment());
+    ASSERT_TRUE(box.waitForTrace("window shown \"Settings...\"")) << box.trace() << box.errors();
+    // sway floats a window of a fixed size, in the middle of the output.
+    bool shown = false;
+    for (int i = 0; i < 100 && !shown; ++i) {
+        const Image shot = sway.grab("HEADLESS-1");
+        shown = !shot.empty() && shot.at(640, 512) != shot.at(10, 10);
+        if (!shown) sleepMs(20);
+    }
+    EXPECT_TRUE(shown) << "no box in the middle of the output";
+    ASSERT_EQ(sway.client("wtype -s 500 -k Return"), 0);
+    const e2e::Result r = box.wait(5000);
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.status, 0) << r.errors;
+    EXPECT_NE(r.trace.find("messagebox closed 1"), std::string::npos) << r.trace;
+}
+
 TEST(OnWeston, TheSaverIsAFullScreenToplevelAboveThePanel) {
     test_support::Weston weston(1024, 768);
     if (!weston.whyNot().empty()) GTEST_SKIP() << weston.whyNot();

@@ -400,6 +400,7 @@ void Desktop::realize(WindowId id, ProgramWindow& w) {
     auto& surfaces = w.surfaces;
     if (!w.visible) {
         surfaces.clear();
+        forgetGoneSurfaces();
         return;
     }
     const auto ready = [this, id] {
@@ -413,6 +414,7 @@ void Desktop::realize(WindowId id, ProgramWindow& w) {
             const Screen* on = screenOf(s->on());
             return s->role() != role || s->closed() || !on || !on->done;
         });
+        forgetGoneSurfaces();
         for (const auto& screen : screens_) {
             if (!screen->done) continue;
             const SIZE size = logicalSizeOf(screen->pixelW, screen->pixelH, screen->scale, screen->transform);
@@ -433,6 +435,7 @@ void Desktop::realize(WindowId id, ProgramWindow& w) {
     std::erase_if(surfaces, [](const std::unique_ptr<SurfaceOutput>& s) {
         return s->role() != SurfaceOutput::Role::Window;
     });
+    forgetGoneSurfaces();
     // Where the window lies on the primary output, as the program placed it.
     const Mapping map = primaryMapping();
     const POINT a = map.toReal(w.x, w.y), b = map.toReal(w.x + w.width, w.y + w.height);
@@ -453,6 +456,14 @@ void Desktop::realize(WindowId id, ProgramWindow& w) {
 
 void Desktop::realizeAll() {
     for (auto& [id, w] : windows_) realize(id, w);
+}
+
+void Desktop::forgetGoneSurfaces() {
+    // A surface made later may reuse a gone one's address.
+    for (auto& seat : seats_) {
+        if (!find(seat->pointerOn).second) seat->pointerOn = nullptr;
+        if (!find(seat->keyboardOn).second) seat->keyboardOn = nullptr;
+    }
 }
 
 std::vector<SurfaceOutput*> Desktop::surfacesOf(WindowId window) {
@@ -499,13 +510,8 @@ WindowId Desktop::createWindow(const std::string& title, int x, int y, int width
 void Desktop::destroyWindow(WindowId window) {
     auto it = windows_.find(window);
     if (it == windows_.end()) return;
-    for (auto& seat : seats_) {
-        for (auto& s : it->second.surfaces) {
-            if (seat->pointerOn == s->surface()) seat->pointerOn = nullptr;
-            if (seat->keyboardOn == s->surface()) seat->keyboardOn = nullptr;
-        }
-    }
     windows_.erase(it);
+    forgetGoneSurfaces();
     forgetWindow(window);
     flush();
 }

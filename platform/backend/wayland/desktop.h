@@ -115,6 +115,8 @@ private:
     // Makes and removes the window's surfaces to match where it is.
     void realize(WindowId id, ProgramWindow& w);
     void realizeAll();
+    // Seats' focus on surfaces that are gone is no focus.
+    void forgetGoneSurfaces();
     std::string describe(const Screen& s) const;
     Screen* screenOf(wl_output* output);
     std::pair<WindowId, SurfaceOutput*> find(wl_surface* surface);
