@@ -151,6 +151,10 @@ TEST(OnSway, EveryOutputShowsTheSceneAtItsOwnScaleWithoutXWayland) {
     save(first, "sway-HEADLESS-1");
     save(second, "sway-HEADLESS-2");
     save(added, "sway-HEADLESS-3");
+    // An output taken away takes its surface along; the saver runs on.
+    ASSERT_EQ(sway.swaymsg("output HEADLESS-3 disable"), 0);
+    sleepMs(500);
+    EXPECT_TRUE(running(saver.pid())) << saver.errors();
     const e2e::Result r = saver.stop(SIGTERM);
     EXPECT_TRUE(r.finished);
     EXPECT_EQ(r.status, 0) << r.errors;
