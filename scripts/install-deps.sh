@@ -10,6 +10,9 @@ packages=(
   fonts-dejavu-core                    # a font to draw it with
   libsdl2-dev                          # window, input, display, BMP decoding
   libx11-dev libxext-dev               # X11 calls of the SDL backend
+  libwayland-dev wayland-protocols     # the Wayland backend: client library, protocol files
+  libxkbcommon-dev                     # keymaps, for Wayland and the keysym names X11 shares
+  sway weston grim wtype               # real compositors, screenshots and keys for the Wayland tests
   libpng-dev                           # frame capture
   llvm clang                           # llvm-rc, the resource compiler, and its preprocessor
   xvfb xauth xdotool                   # an X server and input for the display tests

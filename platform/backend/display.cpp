@@ -170,7 +170,7 @@ void RealDisplay::checkSomethingShows() {
 // ---- Between frames ----
 
 void RealDisplay::idle() {
-    if (!eventsWaiting()) waitUntil(planner_.nextWake(systemUptimeMilliseconds()), eventFd());
+    if (!eventsWaiting()) waited(!waitUntil(planner_.nextWake(systemUptimeMilliseconds()), eventFd()));
     // The program's next look at the clock is a new poll.
     planner_.woke();
 }

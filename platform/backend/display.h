@@ -86,6 +86,10 @@ protected:
     virtual bool eventsWaiting() = 0;
     // The descriptor input arrives on; -1 for none.
     virtual int eventFd() = 0;
+    // The wait that followed eventsWaiting() == false is over;
+    // `inputMayWait`: it did not simply run out (the descriptor, or a
+    // signal, woke it). Wayland reads its events here.
+    virtual void waited(bool inputMayWait) { (void)inputMayWait; }
 
     // ---- For the window system's half ----
     // The primary monitor (the first when none is marked).

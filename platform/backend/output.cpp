@@ -38,6 +38,10 @@ bool Output::pending(int index) const {
     return s.whole || !s.missing.empty() || !overlay_.empty();
 }
 
+void Output::copied(int to, int from) {
+    slots_[static_cast<std::size_t>(to)] = slots_[static_cast<std::size_t>(from)];
+}
+
 const std::vector<Rect>& Output::paint(int index, const Canvas& canvas, const Picture& frame, bool fresh) {
     Slot& s = slots_[static_cast<std::size_t>(index)];
     painted_.clear();

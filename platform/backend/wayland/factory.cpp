@@ -1,10 +1,8 @@
 #include "backend/factories.h"
+#include "backend/wayland/desktop.h"
 
 namespace platform::backend {
 
-std::unique_ptr<Backend> makeWaylandBackend(std::string& why) {
-    why = "this build draws on Wayland through XWayland only";
-    return nullptr;
-}
+std::unique_ptr<Backend> makeWaylandBackend(std::string& why) { return wayland::Desktop::open(why); }
 
 }  // namespace platform::backend
