@@ -9,7 +9,12 @@
 # the caption in its first frame; the median of several starts), and the
 # frame rate the caption shows.
 #
-#   bench/desktop_cost.sh [--seconds N] [--starts N] [--sizes "WxH ..."] [--no-sand] [PROGRAM ...]
+#   bench/desktop_cost.sh [--seconds N] [--starts N] [--sizes "WxH ..."] [--no-sand] [--sway] [PROGRAM ...]
+#
+# --sway adds the saver on sway (headless, the pixman renderer), the saver
+# plus the compositor (and XWayland): natively on two outputs, 1920x1080
+# and 3840x2160, and through XWayland on one output of the same size in
+# all, 4320x2400.
 #
 # PROGRAM defaults to build/pomrivel. Give two programs (say, a build before
 # a change and one after) to measure them side by side in one run; a
@@ -23,6 +28,7 @@ seconds=8
 starts=5
 sizes="640x480 1920x1080 3840x2160"
 sand=yes
+sway=no
 programs=()
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -30,7 +36,8 @@ while [ $# -gt 0 ]; do
     --starts) starts="$2"; shift 2 ;;
     --sizes) sizes="$2"; shift 2 ;;
     --no-sand) sand=no; shift ;;
-    -h|--help) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --sway) sway=yes; shift ;;
+    -h|--help) sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) programs+=("$1"); shift ;;
   esac
 done
@@ -43,9 +50,11 @@ command -v Xvfb >/dev/null || { echo "desktop_cost: Xvfb is not installed" >&2; 
 work=$(mktemp -d)
 xvfb_pid=""
 saver_pid=""
+sway_pid=""
 cleanup() {
   [ -n "$saver_pid" ] && kill -KILL "$saver_pid" 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  [ -n "$sway_pid" ] && kill "$sway_pid" 2>/dev/null || true
   wait 2>/dev/null || true
   rm -rf "$work"
 }
@@ -170,4 +179,104 @@ for size in $sizes; do
     stop_saver
     stop_xvfb
   done
+done
+
+[ "$sway" = yes ] || exit 0
+command -v sway >/dev/null || { echo "desktop_cost: sway is not installed; no sway figures" >&2; exit 0; }
+
+# sway as the user nobody (it will not run as root), in a runtime folder of
+# its own; sets sway_pid and sway_dir, and x11_display when XWayland is on.
+start_sway() {
+  local xwayland="$1"; shift
+  # Outside the work folder, which only root may enter.
+  sway_dir=$(mktemp -d)
+  mkdir -p "$sway_dir/home"
+  {
+    echo "xwayland $xwayland"
+    local n=1
+    for output in "$@"; do echo "output HEADLESS-$n $output"; n=$((n + 1)); done
+  } >"$sway_dir/config"
+  chown -R nobody:nogroup "$sway_dir"
+  chmod 700 "$sway_dir"
+  local before
+  before=$(ls /tmp/.X11-unix 2>/dev/null || true)
+  setpriv --reuid=nobody --regid=nogroup --clear-groups -- env -i PATH=/usr/bin:/bin HOME="$sway_dir/home" \
+    XDG_RUNTIME_DIR="$sway_dir" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+    WLR_HEADLESS_OUTPUTS=$# sway -c "$sway_dir/config" >/dev/null 2>&1 &
+  sway_pid=$!
+  for _ in $(seq 100); do [ -S "$sway_dir/wayland-1" ] && break; sleep 0.05; done
+  sleep 0.5  # the outputs configured
+  x11_display=""
+  if [ "$xwayland" = enable ]; then
+    local x
+    for x in $(ls /tmp/.X11-unix 2>/dev/null); do
+      grep -qx "$x" <<<"$before" || x11_display=":${x#X}"
+    done
+  fi
+}
+
+stop_sway() {
+  kill "$sway_pid" 2>/dev/null || true
+  wait "$sway_pid" 2>/dev/null || true
+  sway_pid=""
+  rm -rf "$sway_dir"
+}
+
+# The saver on sway, natively or through XWayland (as nobody, whose
+# XWayland it is); its CPU with sway's and XWayland's over `seconds`, from
+# two seconds after the start.
+measure_sway() {
+  local program="${1#*:}" backend=x11 setup="$2" way="$3"
+  [[ $1 == *:* ]] && backend="${1%%:*}"
+  local runtime="$sway_dir/saver-runtime"
+  mkdir -m 700 "$runtime"
+  if [ "$way" = native ]; then
+    WAYLAND_DISPLAY="$sway_dir/wayland-1" DISPLAY= POMRIVEL_BACKEND=wayland XDG_RUNTIME_DIR="$runtime" \
+      "$program" /s >/dev/null 2>"$work/saver.err" &
+    saver_pid=$!
+  else
+    chown nobody:nogroup "$runtime"
+    setpriv --reuid=nobody --regid=nogroup --clear-groups -- env DISPLAY="$x11_display" WAYLAND_DISPLAY= \
+      POMRIVEL_BACKEND="$backend" XDG_RUNTIME_DIR="$runtime" "$program" /s >/dev/null 2>"$work/saver.err" &
+    saver_pid=$!
+  fi
+  sleep 2
+  if ! kill -0 "$saver_pid" 2>/dev/null; then
+    echo "desktop_cost: the saver ended on sway ($setup): $(cat "$work/saver.err" 2>/dev/null)" >&2
+    saver_pid=""
+    return
+  fi
+  local xw="" s0 c0 x0=0 w0 t0 s1 c1 x1=0 w1 t1
+  [ "$way" = native ] || xw=$(pgrep -n -u nobody -x Xwayland || true)
+  s0=$(cpu_ticks "$saver_pid"); c0=$(cpu_ticks "$sway_pid"); w0=$(wakeups "$saver_pid"); t0=$(now_ns)
+  [ -n "$xw" ] && x0=$(cpu_ticks "$xw")
+  sleep "$seconds"
+  s1=$(cpu_ticks "$saver_pid"); c1=$(cpu_ticks "$sway_pid"); w1=$(wakeups "$saver_pid"); t1=$(now_ns)
+  [ -n "$xw" ] && x1=$(cpu_ticks "$xw")
+  local rss wall
+  rss=$(peak_rss_mb "$saver_pid")
+  wall=$(((t1 - t0) / 1000000))
+  stop_saver
+  awk -v p="$1" -v setup="$setup" -v st=$((s1 - s0)) -v ct=$((c1 - c0)) -v xt=$((x1 - x0)) -v w=$((w1 - w0)) \
+      -v hz="$ticks_per_second" -v ms="$wall" -v rss="$rss" 'BEGIN {
+    s = 100 * st / hz / (ms / 1000); c = 100 * ct / hz / (ms / 1000); x = 100 * xt / hz / (ms / 1000)
+    printf "%-28s %-34s %8.1f %8.1f %9.1f %8.1f %9.0f %9s\n", p, setup, s, c, x, s + c + x, w / (ms / 1000), rss }'
+}
+
+echo
+printf '%-28s %-34s %8s %8s %9s %8s %9s %9s\n' program "sway, landscape" "saver %" "sway %" "XWayland %" "total %" \
+  "wakeups/s" "peak MB"
+for program in "${programs[@]}"; do
+  if [[ $program != sdl:* ]]; then
+    start_sway disable "resolution 1920x1080 position 0,0" "resolution 3840x2160 position 1920,0"
+    measure_sway "$program" "native, 1920x1080 + 3840x2160" native
+    stop_sway
+  fi
+  start_sway enable "resolution 4320x2400 position 0,0"
+  if [ -n "$x11_display" ]; then
+    measure_sway "$program" "XWayland, 4320x2400" xwayland
+  else
+    echo "desktop_cost: sway started no XWayland (is the xwayland package installed?)" >&2
+  fi
+  stop_sway
 done
