@@ -5,7 +5,7 @@
 
 #include "backend/wake.h"
 #include "child.h"
-#include "support/headless.h"
+#include "support/clock_backend.h"
 #include "xgraphics.h"
 
 #include <gtest/gtest.h>
@@ -18,34 +18,13 @@ namespace {
 
 // A clock the test moves by hand, read by the saver's pacer through
 // GetTickCount; every read is the program looking at the clock.
-class HandClock final : public platform::backend::Backend {
+class HandClock final : public test_support::ClockBackend {
 public:
-    std::uint64_t now = 0;
     platform::backend::WakePlanner* planner = nullptr;
-
-    bool currentMode(platform::backend::DisplayMode&) override { return false; }
-    LONG changeMode(const platform::backend::DisplayMode&) override { return DISP_CHANGE_FAILED; }
-    void restoreMode() override {}
-    RECT workArea() override { return {}; }
-    platform::backend::WindowId createWindow(const std::string&, int, int, int, int) override { return 0; }
-    void destroyWindow(platform::backend::WindowId) override {}
-    void setTitle(platform::backend::WindowId, const std::string&) override {}
-    void place(platform::backend::WindowId, int, int, int, int, bool) override {}
-    void show(platform::backend::WindowId, bool) override {}
-    void recordFrame(platform::backend::WindowId, const platform::gdi::Surface&) override {}
-    void showFrames() override {}
-    bool pollEvent(platform::backend::Event&) override { return false; }
-    void idle() override {}
-    POINT cursorPosition() override { return {}; }
-    void setCursorVisible(bool) override {}
-    std::optional<int> messageBox(platform::backend::WindowId, const std::string&, const std::string&, UINT) override {
-        return IDOK;
-    }
     std::uint64_t uptimeMilliseconds() override {
-        if (planner) planner->clockRead(now);
-        return now;
+        if (planner) planner->clockRead(uptime);
+        return uptime;
     }
-    SYSTEMTIME localTime() override { return {}; }
 };
 
 struct LoopRun {
@@ -68,17 +47,17 @@ LoopRun frameLoop(std::uint64_t uptime, bool planned, int frames, int slowFrames
         platform::backend::install(std::move(owned));
         platform::backend::WakePlanner planner;
         if (planned) clock->planner = &planner;
-        clock->now = uptime;
+        clock->uptime = uptime;
         LoopRun r;
         while (static_cast<int>(r.due.size()) < frames) {
             ++r.polls;
             if (RenderNextFrame(50)) {
-                r.due.push_back(clock->now);
+                r.due.push_back(clock->uptime);
                 planner.framePresented();
                 // A slow start: the first frames take 80 ms to draw.
-                if (static_cast<int>(r.due.size()) <= slowFrames) clock->now += 80;
+                if (static_cast<int>(r.due.size()) <= slowFrames) clock->uptime += 80;
             }
-            clock->now = planned ? planner.nextWake(clock->now) : clock->now + 1;
+            clock->uptime = planned ? planner.nextWake(clock->uptime) : clock->uptime + 1;
             planner.woke();
         }
         const std::uint64_t count = r.due.size();
