@@ -14,6 +14,9 @@ namespace platform::backend {
 
 namespace {
 
+// The largest logical screen an emulated mode may ask for.
+constexpr int kLargestMode = 8192;
+
 // Floor division, so points left of or above the origin (a letterbox's bars)
 // round the same way as the points inside it.
 std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
@@ -77,7 +80,8 @@ bool RealDisplay::currentMode(DisplayMode& mode) {
     mode.width = s.cx;
     mode.height = s.cy;
     mode.bitsPerPixel = depth();
-    mode.frequency = refreshRate();
+    // The refresh rate is not the saver's concern; Windows' usual.
+    mode.frequency = 60;
     if (emulated_) {
         if (emulated_->bitsPerPixel > 0) mode.bitsPerPixel = emulated_->bitsPerPixel;
         if (emulated_->frequency > 0) mode.frequency = emulated_->frequency;
@@ -114,11 +118,6 @@ void RealDisplay::recordFrame(WindowId window, const gdi::Surface& frame) {
     f.recorded = true;
     planner_.framePresented();
     if (!firstRecorded_ && isShown(window)) firstRecorded_ = systemUptimeMilliseconds();
-}
-
-void RealDisplay::redrawWindow(WindowId window) {
-    for (Output* o : outputsOf(window)) o->redrawAll();
-    showAgain(window);
 }
 
 void RealDisplay::showAgain(WindowId window) {

@@ -76,9 +76,8 @@ protected:
     // The part of the primary monitor not covered by panels, in the window
     // system's coordinates; the whole monitor when unknown.
     virtual Rect usableArea(const Monitor& primary) { return Rect{primary.x, primary.y, primary.width, primary.height}; }
-    // Bits per pixel and refresh rate of the desktop mode.
+    // Bits per pixel of the desktop mode.
     virtual int depth() { return 32; }
-    virtual int refreshRate() { return 60; }
     // The outputs that show a window's frame now.
     virtual std::vector<Output*> outputsOf(WindowId window) = 0;
     // Sends what is buffered for the window system and tells whether
@@ -104,8 +103,6 @@ protected:
     bool coversScreen(int x, int y, int width, int height);
     // A window is gone: its frame is forgotten.
     void forgetWindow(WindowId window) { frames_.erase(window); }
-    // The window system lost a window's picture: all of it again.
-    void redrawWindow(WindowId window);
     // An output of the window can take a frame again (a compositor gave a
     // buffer back): what it missed goes out at the next showFrames().
     void showAgain(WindowId window);
@@ -131,8 +128,5 @@ private:
     bool anyShown_ = false;
     std::string lastFailure_;
 };
-
-// The largest logical screen an emulated mode may ask for.
-inline constexpr int kLargestMode = 8192;
 
 }  // namespace platform::backend

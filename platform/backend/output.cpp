@@ -33,11 +33,6 @@ bool Output::fail(std::string why) {
     return false;
 }
 
-bool Output::pending(int index) const {
-    const Slot& s = slots_[static_cast<std::size_t>(index)];
-    return s.whole || !s.missing.empty() || !overlay_.empty();
-}
-
 void Output::copied(int to, int from) {
     slots_[static_cast<std::size_t>(to)] = slots_[static_cast<std::size_t>(from)];
 }

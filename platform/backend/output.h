@@ -50,8 +50,6 @@ protected:
     // or of a new size) and draws the overlay. Returns the rectangles of
     // the canvas that changed, to send.
     const std::vector<Rect>& paint(int index, const Canvas& canvas, const Picture& frame, bool fresh);
-    // Whether canvas `index` has anything to catch up on.
-    bool pending(int index) const;
     // Canvas `to` was made a copy of canvas `from` (a new buffer filled
     // from the last one shown): it has what that one has, and misses what
     // that one misses, which is cheaper to catch up on than all of it.
