@@ -86,9 +86,18 @@ void queueMouse(const backend::Event& e) {
     if (e.type == backend::EventType::ButtonDown) q.buttons |= flag;
     if (e.type == backend::EventType::ButtonUp) q.buttons &= ~flag;
 
-    const auto [target, client] = windowAt(e.position);
+    auto [target, client] = windowAt(e.position);
     const Window* w = findWindow(target);
-    if (!w) return;
+    if (!w) {
+        // Outside every window of the program's screen (a letterbox's bars,
+        // another monitor showing the same window): the window the event
+        // came from takes it, as a window with the mouse captured would.
+        for (Window* named : topLevelWindows())
+            if (e.window && named->backendId == e.window && named->visible && named->enabled) w = named;
+        if (!w) return;
+        target = w->handle;
+        client = POINT{e.position.x - w->rect.left, e.position.y - w->rect.top};
+    }
     UINT msg = WM_MOUSEMOVE;
     if (e.type == backend::EventType::ButtonDown) msg = downMsg;
     if (e.type == backend::EventType::ButtonUp) msg = upMsg;

@@ -144,6 +144,16 @@ TEST(Monitors, TheSaverCoversEveryMonitorWithTheWholeScene) {
     const e2e::Result r = saver.wait(3000);
     ASSERT_TRUE(r.finished) << "a warped pointer is a movement";
     EXPECT_EQ(r.status, 0);
+
+    // A click on the other monitor, the pointer still: outside the logical
+    // screen the saver's window shows on the primary, and it still ends it.
+    ASSERT_EQ(test_support::onDisplay(x.display(), "xdotool mousemove 2560 512"), 0);
+    e2e::Process again(POMRIVEL, {"/s"}, x.environment());
+    ASSERT_TRUE(again.waitForFrames()) << again.trace() << again.errors();
+    ASSERT_EQ(test_support::onDisplay(x.display(), "xdotool click 1"), 0);
+    const e2e::Result clicked = again.wait(3000);
+    ASSERT_TRUE(clicked.finished) << "a click on the second monitor ends it";
+    EXPECT_EQ(clicked.status, 0);
 }
 
 }  // namespace
