@@ -47,6 +47,22 @@ struct Mapping {
     POINT toReal(LONG lx, LONG ly) const;
 };
 
+// What a real display keeps of each of the program's top-level windows,
+// whatever shows it; the window systems' windows add their surfaces.
+struct WindowState {
+    std::string title;
+    int x = 0, y = 0, width = 1, height = 1;  // logical, never empty
+    bool topmost = false, visible = false;
+    bool covers = false;  // covers the logical screen: shown on every monitor
+    std::string overlay;  // -fps: the caption over the picture
+    void moveTo(int left, int top, int w, int h) {
+        x = left;
+        y = top;
+        width = w > 1 ? w : 1;
+        height = h > 1 ? h : 1;
+    }
+};
+
 class RealDisplay : public Backend {
 public:
     bool currentMode(DisplayMode& mode) override;

@@ -499,10 +499,7 @@ WindowId Desktop::createWindow(const std::string& title, int x, int y, int width
     const WindowId id = nextWindow_++;
     ProgramWindow& w = windows_[id];
     w.title = title;
-    w.x = x;
-    w.y = y;
-    w.width = std::max(width, 1);
-    w.height = std::max(height, 1);
+    w.moveTo(x, y, width, height);
     realize(id, w);
     return id;
 }
@@ -533,10 +530,7 @@ void Desktop::place(WindowId window, int x, int y, int width, int height, bool) 
     auto it = windows_.find(window);
     if (it == windows_.end()) return;
     ProgramWindow& w = it->second;
-    w.x = x;
-    w.y = y;
-    w.width = std::max(width, 1);
-    w.height = std::max(height, 1);
+    w.moveTo(x, y, width, height);
     realize(window, w);
 }
 

@@ -95,11 +95,7 @@ private:
         wl_surface* pointerOn = nullptr;
         wl_surface* keyboardOn = nullptr;
     };
-    struct ProgramWindow {
-        std::string title;
-        int x = 0, y = 0, width = 1, height = 1;
-        bool visible = false, covers = false;
-        std::string overlay;  // -fps: the caption over the picture
+    struct ProgramWindow : WindowState {
         std::vector<std::unique_ptr<SurfaceOutput>> surfaces;
     };
 

@@ -66,11 +66,7 @@ private:
         bool mapped = false;
         std::unique_ptr<WindowOutput> output;
     };
-    struct ProgramWindow {
-        std::string title;
-        int x = 0, y = 0, width = 1, height = 1;
-        bool topmost = false, visible = false, covers = false;
-        std::string overlay;  // -fps: the caption over the picture
+    struct ProgramWindow : WindowState {
         std::vector<Real> real;
     };
 
